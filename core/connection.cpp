@@ -1,0 +1,412 @@
+#include "connection.h"
+
+#include "dberror.h"
+#include "sqltext.h"
+#include "statementlog.h"
+
+#include <mysql.h>
+#include <errmsg.h>
+#include <odbcinst.h>
+
+#include <mutex>
+
+namespace {
+
+void initLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mysql_library_init(0, nullptr, nullptr); });
+}
+
+QString lookupDsnKey(const QString &dsn, std::initializer_list<const char *> keys)
+{
+    const QByteArray section = dsn.toUtf8();
+    for (const char *key : keys) {
+        char buffer[1024] = {};
+        const int n = SQLGetPrivateProfileString(section.constData(), key, "", buffer, sizeof buffer,
+                                                 "odbc.ini");
+        if (n > 0)
+            return QString::fromUtf8(buffer, n).trimmed();
+    }
+    return {};
+}
+
+// Opens a MYSQL handle for the given parameters. "localhost" with a port goes over TCP to that port;
+// if nothing listens there, the default Unix socket is tried, so a server reachable only that way works.
+MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *errorNumber, QString *sqlState)
+{
+    initLibrary();
+    const QByteArray user = p.user.toUtf8();
+    const QByteArray password = p.password.toUtf8();
+    const QByteArray database = p.database.toUtf8();
+    const QByteArray socket = p.socket.toUtf8();
+    const QString server = p.server.isEmpty() ? QStringLiteral("localhost") : p.server;
+    bool portOk = false;
+    const unsigned int port = p.port.trimmed().toUInt(&portOk);
+    const bool local = server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+
+    struct Attempt
+    {
+        QByteArray host;
+        unsigned int port;
+        int protocol;
+        QByteArray socket;
+    };
+    std::vector<Attempt> attempts;
+    if (!socket.isEmpty())
+        attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, socket});
+    else if (local && portOk && port > 0) {
+        attempts.push_back({"127.0.0.1", port, MYSQL_PROTOCOL_TCP, {}});
+        attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, {}});
+    } else if (local)
+        attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, {}});
+    else
+        attempts.push_back({server.toUtf8(), portOk ? port : 0, MYSQL_PROTOCOL_TCP, {}});
+
+    for (size_t i = 0; i < attempts.size(); ++i) {
+        const Attempt &a = attempts[i];
+        MYSQL *m = mysql_init(nullptr);
+        unsigned int timeout = 10;
+        mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+        mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+        int protocol = a.protocol;
+        mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
+        my_bool localInfile = 1;
+        mysql_optionsv(m, MYSQL_OPT_LOCAL_INFILE, &localInfile);
+        if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
+                               database.isEmpty() ? nullptr : database.constData(), a.port,
+                               a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS))
+            return m;
+        const unsigned int number = mysql_errno(m);
+        // Only "nothing listens there" moves on to the next way; a refused login is final.
+        const bool unreachable = number == CR_CONNECTION_ERROR || number == CR_CONN_HOST_ERROR;
+        if (i == 0 || !unreachable) { // the first way's error names the port the user asked for
+            *error = QString::fromUtf8(mysql_error(m));
+            *errorNumber = number;
+            *sqlState = QString::fromLatin1(mysql_sqlstate(m));
+        }
+        if (!unreachable) {
+            mysql_close(m);
+            return nullptr;
+        }
+        mysql_close(m);
+    }
+    return nullptr;
+}
+
+}
+
+Connection::Connection(StatementLog *log) : m_log(log) {}
+
+Connection::~Connection()
+{
+    Close();
+}
+
+QString Connection::ConnectionString() const
+{
+    return m_mysql ? m_expanded : m_connectionString;
+}
+
+void Connection::setConnectionString(const QString &text)
+{
+    m_connectionString = text;
+}
+
+ConnectionParams Connection::parse(const QString &connectionString)
+{
+    ConnectionParams p;
+    const QString text = connectionString.trimmed();
+    if (!text.contains(QLatin1Char('='))) {
+        // A bare data-source name: its settings come from odbc.ini.
+        p.dsn = text;
+        const QString driver = lookupDsnKey(p.dsn, {"Driver", "DRIVER"});
+        if (p.dsn.isEmpty() || driver.isEmpty())
+            throw DbError(0, QStringLiteral("IM002"),
+                          QStringLiteral("[unixODBC][Driver Manager]Data source name not found "
+                                         "and no default driver specified"));
+        p.driver = driver;
+        p.server = lookupDsnKey(p.dsn, {"SERVER", "Server", "server", "HOST"});
+        p.user = lookupDsnKey(p.dsn, {"UID", "USER", "User", "uid", "user"});
+        p.password = lookupDsnKey(p.dsn, {"PWD", "PASSWORD", "Password", "pwd", "password"});
+        p.port = lookupDsnKey(p.dsn, {"PORT", "Port", "port"});
+        p.database = lookupDsnKey(p.dsn, {"DATABASE", "Database", "database", "DB"});
+        p.socket = lookupDsnKey(p.dsn, {"SOCKET", "Socket", "socket"});
+        return p;
+    }
+    int i = 0;
+    while (i < text.size()) {
+        int eq = text.indexOf(QLatin1Char('='), i);
+        if (eq < 0)
+            break;
+        const QString key = text.mid(i, eq - i).trimmed().toLower();
+        int j = eq + 1;
+        QString value;
+        if (j < text.size() && text.at(j) == QLatin1Char('{')) {
+            const int close = text.indexOf(QLatin1Char('}'), j + 1);
+            value = text.mid(j + 1, close < 0 ? -1 : close - j - 1);
+            j = close < 0 ? int(text.size()) : close + 1;
+            const int semi = text.indexOf(QLatin1Char(';'), j);
+            j = semi < 0 ? int(text.size()) : semi + 1;
+        } else {
+            const int semi = text.indexOf(QLatin1Char(';'), j);
+            value = text.mid(j, semi < 0 ? -1 : semi - j);
+            j = semi < 0 ? int(text.size()) : semi + 1;
+        }
+        if (key == QLatin1String("driver"))
+            p.driver = value;
+        else if (key == QLatin1String("dsn"))
+            p.dsn = value;
+        else if (key == QLatin1String("server") || key == QLatin1String("host"))
+            p.server = value;
+        else if (key == QLatin1String("uid") || key == QLatin1String("user"))
+            p.user = value;
+        else if (key == QLatin1String("pwd") || key == QLatin1String("password"))
+            p.password = value;
+        else if (key == QLatin1String("port"))
+            p.port = value;
+        else if (key == QLatin1String("database") || key == QLatin1String("db"))
+            p.database = value;
+        else if (key == QLatin1String("socket"))
+            p.socket = value;
+        i = j;
+    }
+    return p;
+}
+
+void Connection::Open()
+{
+    Close();
+    m_params = parse(m_connectionString);
+    QString error, sqlState;
+    unsigned int number = 0;
+    m_mysql = connectHandle(m_params, &error, &number, &sqlState);
+    if (!m_mysql)
+        throw DbError(number, sqlState, error);
+    QString expanded;
+    if (!m_params.dsn.isEmpty())
+        expanded += QStringLiteral("DSN=%1;").arg(m_params.dsn);
+    else
+        expanded += QStringLiteral("DRIVER={%1};").arg(m_params.driver);
+    expanded += QStringLiteral("SERVER=%1;UID=%2;PWD=%3;PORT=%4;DATABASE=%5;")
+                    .arg(m_params.server, m_params.user, m_params.password, m_params.port,
+                         m_params.database);
+    if (!m_params.socket.isEmpty())
+        expanded += QStringLiteral("SOCKET=%1;").arg(m_params.socket);
+    m_expanded = expanded;
+}
+
+int Connection::State() const
+{
+    return m_mysql ? 1 : 0;
+}
+
+void Connection::Close()
+{
+    if (m_mysql) {
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+    }
+}
+
+void Connection::fail() const
+{
+    if (!m_mysql)
+        throw DbError(CR_SERVER_GONE_ERROR, QStringLiteral("HY000"),
+                      QStringLiteral("The connection is not open"));
+    throw DbError(mysql_errno(m_mysql), QString::fromLatin1(mysql_sqlstate(m_mysql)),
+                  QString::fromUtf8(mysql_error(m_mysql)));
+}
+
+std::unique_ptr<Recordset> Connection::Execute(const QString &sql)
+{
+    return run(sql, false);
+}
+
+std::unique_ptr<Recordset> Connection::ExecuteStreaming(const QString &sql)
+{
+    return run(sql, true);
+}
+
+std::unique_ptr<Recordset> Connection::run(const QString &sql, bool streaming)
+{
+    if (m_log)
+        m_log->report(sql);
+    if (!m_mysql)
+        fail();
+    const QByteArray text = sql.toUtf8();
+    if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
+        fail();
+    std::unique_ptr<Recordset> rs;
+    if (mysql_field_count(m_mysql) > 0) {
+        MYSQL_RES *result = streaming ? mysql_use_result(m_mysql) : mysql_store_result(m_mysql);
+        if (!result)
+            fail();
+        rs.reset(new Recordset);
+        rs->m_owner = this;
+        rs->m_result = result;
+        rs->m_streaming = streaming;
+        rs->m_open = true;
+        const unsigned int n = mysql_num_fields(result);
+        MYSQL_FIELD *fields = mysql_fetch_fields(result);
+        for (unsigned int i = 0; i < n; ++i)
+            rs->m_names << QString::fromUtf8(fields[i].name, int(fields[i].name_length));
+        if (streaming)
+            rs->fetch();
+        else {
+            // A procedure's CALL brings further results; they are read and dropped so the
+            // connection is free for the next statement.
+            while (mysql_more_results(m_mysql) && mysql_next_result(m_mysql) == 0)
+                if (MYSQL_RES *more = mysql_store_result(m_mysql))
+                    mysql_free_result(more);
+            rs->fetch();
+        }
+        return rs;
+    }
+    while (mysql_more_results(m_mysql)) {
+        if (mysql_next_result(m_mysql) > 0)
+            fail();
+        if (MYSQL_RES *more = mysql_store_result(m_mysql))
+            mysql_free_result(more);
+    }
+    return rs;
+}
+
+QString Connection::escape(const QString &value) const
+{
+    if (!m_mysql)
+        return SqlText::escapeLiteral(value);
+    const QByteArray in = value.toUtf8();
+    QByteArray out(in.size() * 2 + 1, Qt::Uninitialized);
+    const unsigned long n = mysql_real_escape_string(m_mysql, out.data(), in.constData(), in.size());
+    out.resize(qsizetype(n));
+    return QString::fromUtf8(out);
+}
+
+unsigned long Connection::threadId() const
+{
+    return m_mysql ? mysql_thread_id(m_mysql) : 0;
+}
+
+bool Connection::cancelRunningStatement() const
+{
+    const unsigned long id = threadId();
+    if (!id)
+        return false;
+    QString error, sqlState;
+    unsigned int number = 0;
+    MYSQL *other = connectHandle(m_params, &error, &number, &sqlState);
+    if (!other)
+        return false;
+    const QString kill = QStringLiteral("KILL QUERY %1").arg(id);
+    if (m_log)
+        m_log->report(kill);
+    const QByteArray text = kill.toUtf8();
+    const bool ok = mysql_real_query(other, text.constData(), text.size()) == 0;
+    mysql_close(other);
+    return ok;
+}
+
+// --- Recordset -------------------------------------------------------------------------------------------
+
+Recordset::~Recordset()
+{
+    Close();
+}
+
+void Recordset::fetch()
+{
+    m_row = mysql_fetch_row(m_result);
+    if (!m_row) {
+        m_eof = true;
+        m_lengths = nullptr;
+        if (m_streaming && m_owner && m_owner->m_mysql && mysql_errno(m_owner->m_mysql) != 0)
+            m_owner->fail();
+        return;
+    }
+    m_eof = false;
+    m_lengths = mysql_fetch_lengths(m_result);
+}
+
+void Recordset::MoveNext()
+{
+    if (m_open && !m_eof)
+        fetch();
+}
+
+int Recordset::FieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_names.size(); ++i)
+        if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+const char *Recordset::cell(int index, unsigned long *length) const
+{
+    if (m_eof || !m_row || index < 0 || index >= m_names.size()) {
+        if (length)
+            *length = 0;
+        return nullptr;
+    }
+    if (length)
+        *length = m_lengths[index];
+    return m_row[index];
+}
+
+const char *Recordset::RawValue(int index, unsigned long *length) const
+{
+    return cell(index, length);
+}
+
+bool Recordset::IsNull(int index) const
+{
+    return cell(index, nullptr) == nullptr;
+}
+
+bool Recordset::IsNull(const QString &name) const
+{
+    return IsNull(FieldIndex(name));
+}
+
+QString Recordset::Value(int index) const
+{
+    unsigned long length = 0;
+    const char *value = cell(index, &length);
+    return value ? QString::fromUtf8(value, qsizetype(length)) : QString();
+}
+
+QString Recordset::Value(const QString &name) const
+{
+    const int index = FieldIndex(name);
+    if (index < 0)
+        throw DbError(0, QStringLiteral("HY000"), QStringLiteral("Unknown column '%1'").arg(name));
+    return Value(index);
+}
+
+std::optional<QString> Recordset::Field(int index) const
+{
+    if (IsNull(index))
+        return std::nullopt;
+    return Value(index);
+}
+
+void Recordset::Close()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    if (m_streaming && !m_eof && m_owner) {
+        // Reading the rest of a large answer could take minutes: stop it on the server instead.
+        m_owner->cancelRunningStatement();
+    }
+    mysql_free_result(m_result);
+    m_result = nullptr;
+    if (m_streaming && m_owner && m_owner->m_mysql) {
+        while (mysql_more_results(m_owner->m_mysql) && mysql_next_result(m_owner->m_mysql) == 0)
+            if (MYSQL_RES *more = mysql_store_result(m_owner->m_mysql))
+                mysql_free_result(more);
+    }
+    m_eof = true;
+    m_row = nullptr;
+}

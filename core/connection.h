@@ -1,0 +1,73 @@
+#pragma once
+
+#include "recordset.h"
+
+#include <QString>
+#include <memory>
+
+struct st_mysql;
+class StatementLog;
+
+// Where and as whom to connect, taken apart from a connection string.
+struct ConnectionParams
+{
+    QString dsn;       // data-source name when connecting through one
+    QString driver;
+    QString server;
+    QString user;
+    QString password;
+    QString port;
+    QString database;
+    QString socket;
+};
+
+// The one connection of a session to a MySQL or MariaDB server, over MariaDB Connector/C.
+// Set ConnectionString, then Open. Execute runs one statement: statements with rows yield a recordset,
+// others yield nullptr. Every failing call throws DbError.
+class Connection
+{
+public:
+    explicit Connection(StatementLog *log = nullptr);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Before Open: the text set. After a successful Open: the expanded string, upper-case keys,
+    // e.g. "DRIVER={MySQL ODBC 3.51 Driver};SERVER=localhost;UID=root;PWD=x;PORT=3306;DATABASE=;".
+    QString ConnectionString() const;
+    void setConnectionString(const QString &text);
+
+    void Open();
+    int State() const;
+    void Close();
+
+    // Buffered: the whole answer is read before this returns.
+    std::unique_ptr<Recordset> Execute(const QString &sql);
+    // Streaming: rows are read one by one as the caller walks them.
+    std::unique_ptr<Recordset> ExecuteStreaming(const QString &sql);
+
+    // The value escaped for use inside a quoted literal ('...' or "..."), in the connection's own way.
+    QString escape(const QString &value) const;
+    // The server's id of this connection (for KILL QUERY from another connection).
+    unsigned long threadId() const;
+    // Stops the statement running on this connection, from another thread if need be, by sending
+    // KILL QUERY over a second short-lived connection with the same parameters. Returns false if that failed.
+    bool cancelRunningStatement() const;
+    const ConnectionParams &params() const { return m_params; }
+    st_mysql *handle() const { return m_mysql; }
+
+    // Parses "key=value;..." (keys without regard to case; a bare name is a data source looked up in
+    // odbc.ini through unixODBC). Throws DbError for a data source that does not exist.
+    static ConnectionParams parse(const QString &connectionString);
+
+private:
+    friend class Recordset;
+    std::unique_ptr<Recordset> run(const QString &sql, bool streaming);
+    [[noreturn]] void fail() const;
+
+    StatementLog *m_log;
+    st_mysql *m_mysql = nullptr;
+    QString m_connectionString;
+    QString m_expanded;
+    ConnectionParams m_params;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "connection.h"
+#include "statementlog.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+// One user-variable name of the query window, as kept in variable.dat.
+struct variablename
+{
+    QString strVariableName;
+};
+
+// The settings of the "Query" and "InOut" sections, carried as text for the windows that use them.
+struct WindowSettings
+{
+    QString memo, memo1, memo2, font, texte, textpath, delimiter, inoutpath;
+};
+
+// The one process-wide session: the connection, the settings it is built from, the current database,
+// the is-localhost flag and the shared recordset slot. The only link between the windows; each reads what
+// it needs when it becomes active.
+class Session
+{
+public:
+    static Session &instance();
+
+    std::unique_ptr<Connection> connection;
+    std::unique_ptr<Recordset> recordset; // the shared slot: close (state 1) and clear before reuse
+
+    QString dsn = QStringLiteral("(なし)");
+    QString driver = QStringLiteral("MySQL ODBC 3.51 Driver");
+    QString server;
+    QString user;
+    QString pass;
+    QString port;
+    QString database;
+    bool isLocalhost = false;
+
+    WindowSettings settings;
+    std::vector<variablename> variables;
+
+    // Every statement sent on any connection of this session is reported here.
+    StatementLog log;
+
+    // The connection string built from the settings (driver form or the bare dsn).
+    QString BuildConnectionString() const;
+    // Closes any open connection, then opens a new one. Never throws: false on any failure.
+    bool OpenConnection();
+    void CloseConnection();
+    // Closes and clears the shared recordset slot.
+    void CloseRecordset();
+    // The session's connection; throws DbError when there is none open.
+    Connection &db();
+
+    // Back to the state at program start (tests).
+    void reset();
+};
