@@ -24,6 +24,7 @@ QString Session::BuildConnectionString() const
 
 bool Session::OpenConnection()
 {
+    runConnectionGuards();
     try {
         if (connection) {
             if (connection->State() == 1)
@@ -41,6 +42,7 @@ bool Session::OpenConnection()
 
 void Session::CloseConnection()
 {
+    runConnectionGuards();
     CloseRecordset();
     if (!connection)
         return;
@@ -76,4 +78,23 @@ void Session::reset()
     isLocalhost = false;
     settings = {};
     variables.clear();
+}
+
+int Session::addConnectionGuard(std::function<void()> guard)
+{
+    const int id = m_nextGuard++;
+    m_guards.emplace_back(id, std::move(guard));
+    return id;
+}
+
+void Session::removeConnectionGuard(int id)
+{
+    std::erase_if(m_guards, [id](const auto &entry) { return entry.first == id; });
+}
+
+void Session::runConnectionGuards()
+{
+    const auto guards = m_guards; // a guard may remove itself
+    for (const auto &entry : guards)
+        entry.second();
 }

@@ -4,6 +4,7 @@
 #include "statementlog.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,4 +58,14 @@ public:
 
     // Back to the state at program start (tests).
     void reset();
+
+    // Called before the connection is closed or replaced (OpenConnection, CloseConnection), so that a
+    // window still using it on another thread (the query window's run) can stop that work first.
+    int addConnectionGuard(std::function<void()> guard);
+    void removeConnectionGuard(int id);
+
+private:
+    void runConnectionGuards();
+    std::vector<std::pair<int, std::function<void()>>> m_guards;
+    int m_nextGuard = 1;
 };

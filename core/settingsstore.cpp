@@ -124,9 +124,9 @@ void SettingsStore::Load(Session &session) const
                                             QString(), 200, &length);
         if (length == 0)
             continue;
-        QString text = value.trimmed();
-        if (isPass(k))
-            text = shiftUp(text);
+        // The password is not trimmed again: its stored form may end in a blank that is part of it
+        // (a "!" is stored as a blank), and the file reader has trimmed what lies outside its quotes.
+        QString text = isPass(k) ? shiftUp(value) : value.trimmed();
         if (k.field)
             session.*k.field = text;
         else

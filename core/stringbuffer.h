@@ -13,7 +13,7 @@ public:
 
     void Init(std::int32_t lInitialCapacity);
     void Append(const QString &sAddStr);
-    QString Text() const { return m_buffer.left(m_length); }
+    QString Text() const { return m_buffer; }
     QString ToString() const { return Text(); }
     void setText(const QString &sNewText);
     void Clear();
@@ -22,7 +22,9 @@ public:
     std::int32_t Step() const { return m_step; }
 
 private:
-    QString m_buffer;
+    void reserve();
+
+    QString m_buffer; // the characters in use; the reserve is its allocated room
     std::int32_t m_length = 0;
     std::int32_t m_step = 128;
     std::int32_t m_capacity = 0;
