@@ -176,3 +176,24 @@ TEST_F(ConnectionTest, SessionOpensOneConnectionAndReportsFailureAsFalse)
     EXPECT_EQ(Session::instance().connection, nullptr);
     Session::instance().CloseConnection();
 }
+
+TEST_F(ConnectionTest, AccountsOfEachAuthenticationPluginLogIn)
+{
+    const bool ed25519 = !scalar(QStringLiteral(
+        "select plugin_name from information_schema.plugins where plugin_name = 'ed25519' "
+        "and plugin_status = 'ACTIVE'")).isEmpty();
+    exec(QStringLiteral("drop user if exists t_native@'%', t_ed@'%'"));
+    exec(QStringLiteral("create user t_native@'%' identified via mysql_native_password using password('n\"a''t')"));
+    if (ed25519)
+        exec(QStringLiteral("create user t_ed@'%' identified via ed25519 using password('e d')"));
+    Connection c;
+    c.setConnectionString(QStringLiteral("driver={x};server=127.0.0.1;uid=t_native;pwd=n\"a't;port=%1").arg(server.port));
+    c.Open();
+    EXPECT_EQ(scalarOf(c, QStringLiteral("select current_user()")), QStringLiteral("t_native@%"));
+    if (ed25519) {
+        c.setConnectionString(QStringLiteral("driver={x};server=127.0.0.1;uid=t_ed;pwd=e d;port=%1").arg(server.port));
+        c.Open();
+        EXPECT_EQ(scalarOf(c, QStringLiteral("select current_user()")), QStringLiteral("t_ed@%"));
+    }
+    exec(QStringLiteral("drop user if exists t_native@'%', t_ed@'%'"));
+}
