@@ -1,0 +1,140 @@
+#include "privileges.h"
+
+namespace UserPrivileges {
+
+const std::array<Privilege, GlobalCount> globalPrivileges = {{
+    {"SELECT", "Select_priv", "SELECT,"},
+    {"INSERT", "Insert_priv", "INSERT,"},
+    {"UPDATE", "Update_priv", "UPDATE,"},
+    {"DELETE", "Delete_priv", "DELETE,"},
+    {"CREATE", "Create_priv", "CREATE,"},
+    {"DROP", "Drop_priv", "DROP,"},
+    {"RELOAD", "Reload_priv", "RELOAD,"},
+    {"SHUTDOWN", "Shutdown_priv", "SHUTDOWN,"},
+    {"PROCESS", "Process_priv", "PROCESS,"},
+    {"FILE", "File_priv", "FILE,"},
+    {"GRANT", "Grant_priv", ""},
+    {"REFERENCES", "References_priv", "REFERENCES,"},
+    {"INDEX", "Index_priv", "INDEX,"},
+    {"ALTER", "Alter_priv", "ALTER,"},
+    {"SHOW_DB", "Show_db_priv", "SHOW DATABASES,"},
+    {"SUPER", "Super_priv", "SUPER,"},
+    {"CREATE TMP", "Create_tmp_table_priv", "CREATE TEMPORARY TABLES,"},
+    {"LOCK TABLES", "Lock_tables_priv", "LOCK TABLES,"},
+    {"EXECUTE", "Execute_priv", "EXECUTE,"},
+    {"REPL SLAVE", "Repl_slave_priv", "REPLICATION SLAVE,"},
+    {"REPL CLIENT", "Repl_client_priv", "REPLICATION CLIENT,"},
+    {"CREATE VIEW", "Create_view_priv", "CREATE VIEW,"},
+    {"SHOW VIEW", "Show_view_priv", "SHOW VIEW,"},
+    {"CREATE ROUTINE", "Create_routine_priv", "CREATE ROUTINE,"},
+    {"ALTER ROUTINE", "Alter_routine_priv", "ALTER ROUTINE,"},
+    {"CREATE USER", "Create_user_priv", "CREATE USER,"},
+}};
+
+const std::array<Privilege, DatabaseCount> databasePrivileges = {{
+    {"SELECT", "Select_priv", "SELECT,"},
+    {"INSERT", "Insert_priv", "INSERT,"},
+    {"UPDATE", "Update_priv", "UPDATE,"},
+    {"DELETE", "Delete_priv", "DELETE,"},
+    {"CREATE", "Create_priv", "CREATE,"},
+    {"DROP", "Drop_priv", "DROP,"},
+    {"GRANT", "Grant_priv", "GRANT OPTION,"},
+    {"REFERENCES", "References_priv", "REFERENCES,"},
+    {"INDEX", "Index_priv", "INDEX,"},
+    {"ALTER", "Alter_priv", "ALTER,"},
+    {"CREATE TMP", "Create_tmp_table_priv", "CREATE TEMPORARY TABLES,"},
+    {"LOCK TABLES", "Lock_tables_priv", "LOCK TABLES,"},
+    {"CREATE VIEW", "Create_view_priv", "CREATE VIEW,"},
+    {"SHOW VIEW", "Show_view_priv", "SHOW VIEW,"},
+    {"CREATE ROUTINE", "Create_routine_priv", "CREATE ROUTINE,"},
+    {"ALTER ROUTINE", "Alter_routine_priv", "ALTER ROUTINE,"},
+    {"EXECUTE", "Execute_priv", "EXECUTE,"},
+}};
+
+const std::array<Privilege, TableCount> tablePrivileges = {{
+    {"SELECT", "Select", "SELECT,"},
+    {"INSERT", "Insert", "INSERT,"},
+    {"UPDATE", "Update", "UPDATE,"},
+    {"DELETE", "Delete", "DELETE,"},
+}};
+
+QString EmptyPrivilegeList::description()
+{
+    return QStringLiteral("権限にﾁｪｯｸを入れてください。");
+}
+
+std::optional<QString> keywordList(const QStringList &keywords)
+{
+    QString text;
+    for (const QString &keyword : keywords)
+        text += keyword;
+    const qsizetype comma = text.lastIndexOf(QLatin1Char(','));
+    if (comma < 0)
+        return std::nullopt;
+    return text.left(comma) + QStringLiteral("\r\n");
+}
+
+QString keywordListOrUsage(const QStringList &keywords)
+{
+    return keywordList(keywords).value_or(QStringLiteral("USAGE"));
+}
+
+QString requireKeywordList(const QStringList &keywords)
+{
+    auto list = keywordList(keywords);
+    if (!list)
+        throw EmptyPrivilegeList();
+    return *list;
+}
+
+QString accountTail(const QString &escapedUser, const QString &escapedHost)
+{
+    return escapedUser + QStringLiteral("'@\"") + escapedHost + QStringLiteral("\"");
+}
+
+QStringList tablePrivWords(const QString &tablePriv)
+{
+    return tablePriv.split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
+
+bool hasTablePrivWord(const QString &tablePriv, const QString &word)
+{
+    return tablePrivWords(tablePriv).contains(word);
+}
+
+QStringList otherTableKeywords(const QString &tablePriv)
+{
+    QStringList keywords;
+    for (const QString &word : tablePrivWords(tablePriv)) {
+        bool shown = false;
+        for (const Privilege &p : tablePrivileges)
+            shown = shown || word == QLatin1String(p.column);
+        if (shown)
+            continue;
+        if (word == QLatin1String("Grant"))
+            keywords << QStringLiteral("GRANT OPTION,");
+        else if (word == QLatin1String("Delete versioning rows"))
+            keywords << QStringLiteral("DELETE HISTORY,");
+        else
+            keywords << word.toUpper() + QLatin1Char(',');
+    }
+    return keywords;
+}
+
+bool refusesIdentifiedBy(unsigned int errorNumber, const QString &message)
+{
+    return errorNumber == 1064 && message.contains(QLatin1String("IDENTIFIED"), Qt::CaseInsensitive);
+}
+
+bool refusesAccountCreation(unsigned int errorNumber, const QString &message)
+{
+    return refusesIdentifiedBy(errorNumber, message) || errorNumber == 1410 || errorNumber == 1133;
+}
+
+bool refusesUserTableDelete(unsigned int errorNumber)
+{
+    // ER_NON_UPDATABLE_TABLE, ER_VIEW_DELETE_MERGE_VIEW, ER_NON_INSERTABLE_TABLE
+    return errorNumber == 1288 || errorNumber == 1395 || errorNumber == 1471;
+}
+
+}
