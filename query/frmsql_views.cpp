@@ -1,0 +1,255 @@
+// The query window's options, analysis, user variables and window events.
+#include "frmsql.h"
+
+#include "core/connection.h"
+#include "core/dberror.h"
+#include "core/dialogs.h"
+#include "core/session.h"
+#include "frmtextediter.h"
+#include "querytext.h"
+#include "ui_frmsql.h"
+#include "widgets/grid.h"
+
+#include <QCloseEvent>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QListWidget>
+
+// --- Views and options --------------------------------------------------------------------------------
+
+void frmSql::showView(int index)
+{
+    ui->txtRecord->setVisible(index == 0);
+    ui->flgrid_Record->setVisible(index == 1);
+    ui->flgrid_ANALYZE->setVisible(index == 2);
+    ui->picVariablename->setVisible(index == 3);
+}
+
+void frmSql::optRecord_Click(int index)
+{
+    optRecord[size_t(index)]->setChecked(true);
+    showView(index);
+}
+
+void frmSql::ckMemo_Click(int)
+{
+    ckMemo[1]->setEnabled(ckMemo[0]->isChecked());
+    storeSettings();
+}
+
+void frmSql::ckNoTextNoGrid_Click()
+{
+    if (ui->ckNoTextNoGrid->isChecked()) {
+        for (QCheckBox *box : ckMemo) {
+            box->setChecked(true);
+            box->setEnabled(false);
+        }
+    } else {
+        for (QCheckBox *box : ckMemo)
+            box->setEnabled(true);
+    }
+    storeSettings();
+}
+
+void frmSql::cboDelimiter_Click()
+{
+    storeSettings();
+}
+
+void frmSql::cmdFolder_Click()
+{
+    const QString folder = Dialogs::current().chooseFolder(QStringLiteral("保存先のﾌｫﾙﾀﾞを選択して下さい。"));
+    if (folder.trimmed().isEmpty())
+        return;
+    Session::instance().settings.textpath = folder;
+    ui->lblTextPath->setText(folder);
+}
+
+void frmSql::cmdEditer_Click()
+{
+    frmTextEditer dialog(this);
+    Dialogs::current().showModal(&dialog);
+}
+
+void frmSql::cmdFont_Click()
+{
+    QFontDialog dialog(ui->txtSql->font(), this);
+    dialog.setWindowTitle(windowTitle());
+    if (Dialogs::current().showModal(&dialog) != QDialog::Accepted)
+        return;
+    applyFont(dialog.currentFont());
+    Session::instance().settings.font = dialog.currentFont().toString();
+}
+
+// --- Analysis -----------------------------------------------------------------------------------------
+
+void frmSql::cmdAnalyze_Click()
+{
+    optRecord_Click(2);
+    // The text as the text box holds it: lines end in CR LF, and they are sent so.
+    const QString typed = ui->txtSql->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    if (typed.trimmed().isEmpty()) {
+        message(QStringLiteral("SQL文を入力してください。"), int(Dialogs::Icon::Information));
+        return;
+    }
+    Grid *grid = ui->flgrid_ANALYZE;
+    prepareGrid(grid);
+    std::unique_ptr<Recordset> rs;
+    try {
+        // The connection is busy while a run reads its result; the analysis then fails like any other.
+        if (m_run)
+            throw DbError(2014, QStringLiteral("HY000"), QStringLiteral("Commands out of sync"));
+        rs = Session::instance().db().Execute(QStringLiteral("EXPLAIN ") + typed.trimmed());
+        if (rs) {
+            setHeader(grid, rs->FieldNames());
+            const int n = rs->FieldCount();
+            QStringList row;
+            while (!rs->Eof()) {
+                row.clear();
+                for (int j = 0; j < n; ++j)
+                    row << (rs->IsNull(j) ? QStringLiteral("NULL") : rs->Value(j));
+                grid->appendRow(row);
+                rs->MoveNext();
+            }
+        }
+    } catch (...) {
+        // Silent by design: the grid shows whatever it holds.
+    }
+    try {
+        if (rs && rs->State() == 1)
+            rs->Close();
+    } catch (...) {
+    }
+    rs.reset();
+    grid->setEnabled(true);
+    grid->setRedraw(true);
+}
+
+// --- User variables -----------------------------------------------------------------------------------
+
+void frmSql::cmdVariabl_Click()
+{
+    optRecord_Click(3);
+    ui->lstVariable->clear();
+    QStringList names;
+    for (int i = 0; i < ui->lstVariablename->count(); ++i)
+        names << ui->lstVariablename->item(i)->text();
+    const QString sql = QueryText::variablesStatement(names);
+    if (sql.isEmpty())
+        return;
+    Session &session = Session::instance();
+    try {
+        if (m_run)
+            throw DbError(2014, QStringLiteral("HY000"), QStringLiteral("Commands out of sync"));
+        session.CloseRecordset();
+        session.recordset = session.db().Execute(sql);
+        Recordset *rs = session.recordset.get();
+        if (rs && !rs->Eof()) {
+            for (int j = 0; j < rs->FieldCount(); ++j)
+                ui->lstVariable->addItem(rs->IsNull(j) ? QStringLiteral("NULL") : rs->Value(j));
+        }
+    } catch (...) {
+        // Silent by design: the value list keeps what it got.
+    }
+    try {
+        session.CloseRecordset();
+    } catch (...) {
+    }
+}
+
+void frmSql::cmdVariable_Click()
+{
+    ui->lstVariablename->addItem(QueryText::variableName(ui->txtVariablename->text()));
+    syncVariables();
+    cmdVariabl_Click();
+}
+
+void frmSql::lstVariablename_Click()
+{
+    const int row = ui->lstVariablename->currentRow();
+    if (row < 0)
+        return;
+    ui->txtVariablename->setText(ui->lstVariablename->item(row)->text());
+    if (row < ui->lstVariable->count())
+        ui->lstVariable->setCurrentRow(row);
+}
+
+void frmSql::lstVariable_Click()
+{
+    const int row = ui->lstVariable->currentRow();
+    if (row >= 0 && row < ui->lstVariablename->count())
+        ui->lstVariablename->setCurrentRow(row);
+}
+
+// The name list is the session's collection of user variables (saved in variable.dat).
+void frmSql::syncVariables()
+{
+    std::vector<variablename> &variables = Session::instance().variables;
+    variables.clear();
+    for (int i = 0; i < ui->lstVariablename->count(); ++i)
+        variables.push_back(variablename{ui->lstVariablename->item(i)->text()});
+}
+
+// Delete in one list removes its selected entry, then the entry selected in the other list; when the
+// other list has no entry selected (the values after a failed refresh), only the first removal happens.
+void frmSql::removeVariableEntry(QListWidget *list)
+{
+    QListWidget *other = list == ui->lstVariablename ? ui->lstVariable : ui->lstVariablename;
+    const int row = list->currentRow();
+    if (row < 0 || row >= list->count() || !list->item(row)->isSelected())
+        return;
+    const int otherRow = other->currentRow();
+    const bool otherSelected =
+        otherRow >= 0 && otherRow < other->count() && other->item(otherRow)->isSelected();
+    delete list->takeItem(row);
+    if (otherSelected)
+        delete other->takeItem(otherRow);
+    syncVariables();
+}
+
+bool frmSql::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress
+        && (watched == ui->lstVariablename || watched == ui->lstVariable)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Delete && !(key->modifiers() & Qt::ShiftModifier)) {
+            removeVariableEntry(static_cast<QListWidget *>(watched));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// --- Window events ------------------------------------------------------------------------------------
+
+void frmSql::Form_Activate()
+{
+    if (m_run)
+        return;
+    Session &session = Session::instance();
+    if (session.connection && session.connection->State() == 1) {
+        m_disconnected = false;
+        return;
+    }
+    // Opened again only when it was not the main window that disconnected (cmdExec's Tag "False").
+    if (!m_disconnected)
+        session.OpenConnection();
+}
+
+void frmSql::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void frmSql::closeEvent(QCloseEvent *event)
+{
+    if (m_run) {
+        m_execTag = QStringLiteral("False");
+        stopAndWait();
+        finishRun();
+    }
+    storeSettings();
+    event->accept();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "textlines.h"
+
+#include <QAbstractScrollArea>
+#include <memory>
+
+class QTextLayout;
+
+// A read-only text box over TextLines: it paints only the lines in view, so a result of hundreds of
+// megabytes is shown without being copied into a text document. The user scrolls, selects with the mouse
+// or the keyboard (Ctrl+A) and copies (Ctrl+C, context menu).
+class RecordTextView : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit RecordTextView(QWidget *parent = nullptr);
+    ~RecordTextView() override;
+
+    // Takes the lines over without copying them.
+    void setLines(std::unique_ptr<TextLines> lines);
+    const TextLines &lines() const { return *m_lines; }
+    void setPlainText(const QString &text);
+    // The text, each line followed by "\n".
+    QString toPlainText() const;
+    void clear();
+
+    bool hasSelection() const;
+    QString selectedText() const;
+    void selectAll();
+    void copy() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    struct Pos
+    {
+        qint64 line = 0;
+        int column = 0;
+        bool operator<(const Pos &o) const { return line < o.line || (line == o.line && column < o.column); }
+        bool operator==(const Pos &o) const { return line == o.line && column == o.column; }
+    };
+    qint64 displayLines() const;
+    int lineHeight() const;
+    void updateScrollBars();
+    void layoutLine(QTextLayout &layout, qint64 line) const;
+    Pos posAt(const QPoint &point) const;
+    void ensureVisible(const Pos &pos);
+
+    std::unique_ptr<TextLines> m_lines;
+    Pos m_anchor;
+    Pos m_cursor;
+};
