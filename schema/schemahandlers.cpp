@@ -1,0 +1,150 @@
+// Attaching the schema handlers to the main window; creating a database; the drop operations.
+#include "schema/attach.h"
+
+#include "core/session.h"
+#include "core/sqltext.h"
+#include "mainwindow/frmtablora.h"
+#include "schema/frmcreatedb.h"
+#include "schema/schemacommon.h"
+
+using SchemaCommon::closeQuietly;
+using SchemaCommon::describe;
+
+SchemaHandlers *attachSchema(frmTablora &window)
+{
+    auto *handlers = new SchemaHandlers(window);
+    Ui::frmTablora *ui = window.ui;
+    QObject::connect(ui->cmdCreateDb, &QPushButton::clicked, handlers, &SchemaHandlers::cmdCreateDb_Click);
+    QObject::connect(ui->cmdDropDb, &QPushButton::clicked, handlers, &SchemaHandlers::cmdDropDb_Click);
+    QObject::connect(ui->cmdCreateTable, &QPushButton::clicked, handlers,
+                     &SchemaHandlers::cmdCreateTable_Click);
+    QObject::connect(ui->cmdDropTable, &QPushButton::clicked, handlers, &SchemaHandlers::cmdDropTable_Click);
+    QObject::connect(ui->cmdCreateProc, &QPushButton::clicked, handlers,
+                     &SchemaHandlers::cmdCreateProc_Click);
+    QObject::connect(ui->cmdDropProc, &QPushButton::clicked, handlers, &SchemaHandlers::cmdDropProc_Click);
+    return handlers;
+}
+
+SchemaHandlers::SchemaHandlers(frmTablora &window)
+    : QObject(&window)
+    , m_window(window)
+{
+}
+
+QString SchemaHandlers::SelectedDatabase() const
+{
+    const QListWidgetItem *item = m_window.ui->lstDb->currentItem();
+    if (item && item->isSelected())
+        return item->text();
+    return Session::instance().database;
+}
+
+void SchemaHandlers::cmdCreateDb_Click()
+{
+    {
+        frmCreateDB dialog(&m_window);
+        Dialogs::current().showModal(&dialog);
+    }
+    // Whatever the dialog did, the list shows the server's databases as they are now.
+    m_window.cmdShowDb_Click();
+}
+
+void SchemaHandlers::cmdDropDb_Click()
+{
+    const auto selectedName = [this] {
+        const QListWidgetItem *item = m_window.ui->lstDb->currentItem();
+        return item && item->isSelected() ? item->text().trimmed() : QString();
+    };
+    const QString name = selectedName();
+    if (name.isEmpty()) {
+        m_window.Message(QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽを選択して下さい。"), Dialogs::Icon::Critical);
+        return;
+    }
+    if (m_window.Message(QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ(") + name + QStringLiteral(")を削除しす。"),
+                         Dialogs::Icon::Critical, Dialogs::Buttons::OkCancel)
+        != Dialogs::Answer::Ok)
+        return;
+    // The list may have been emptied while the question was open.
+    if (selectedName().isEmpty()) {
+        m_window.Message(QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ(") + name + QStringLiteral(")がみつかりません。"),
+                         Dialogs::Icon::Critical);
+        return;
+    }
+    try {
+        Session::instance().db().Execute(SchemaLogic::DropDatabaseStatement(name));
+    } catch (const std::exception &error) {
+        m_window.RecordError(describe(error));
+        m_window.Message(QStringLiteral("削除に失敗しました。"), Dialogs::Icon::Critical);
+        return;
+    }
+    m_window.cmdShowDb_Click();
+}
+
+void SchemaHandlers::cmdDropTable_Click()
+{
+    const QString name = m_window.ui->lblTableName->text();
+    if (m_window.Message(name + QStringLiteral("ﾃｰﾌﾞﾙを削除します。"), Dialogs::Icon::Critical,
+                         Dialogs::Buttons::OkCancel)
+        != Dialogs::Answer::Ok)
+        return;
+
+    const QString table = SqlText::qualified(Session::instance().database, name);
+    // What the object is; an object that is gone gives no answer.
+    QString kind;
+    std::unique_ptr<Recordset> rs;
+    try {
+        rs = Session::instance().db().Execute(QStringLiteral("show create table ") + table
+                                              + QLatin1Char(';'));
+        if (rs)
+            kind = rs->FieldName(0);
+    } catch (const std::exception &) {
+    }
+    closeQuietly(rs);
+
+    QString statement;
+    if (SchemaLogic::IsTableColumn(kind)) {
+        statement = QStringLiteral("drop table ") + table;
+    } else if (SchemaLogic::IsViewColumn(kind)) {
+        statement = QStringLiteral("drop view ") + table;
+    } else {
+        m_window.Message(QStringLiteral("テーブルまたはＶＩＥＷではありません。"), Dialogs::Icon::Critical);
+        const bool view = m_window.Message(QStringLiteral("削除対象はVIEWですか？"), Dialogs::Icon::Question,
+                                           Dialogs::Buttons::YesNo)
+                          == Dialogs::Answer::Yes;
+        statement = (view ? QStringLiteral("drop view ") : QStringLiteral("drop table ")) + table;
+    }
+
+    try {
+        Session::instance().db().Execute(statement);
+    } catch (const std::exception &error) {
+        m_window.RecordError(describe(error));
+        m_window.Message(QStringLiteral("削除に失敗しました。"), Dialogs::Icon::Critical);
+        return;
+    }
+    m_window.Message(QStringLiteral("削除しました。"), Dialogs::Icon::Information);
+    m_window.lstDb_Click();
+}
+
+void SchemaHandlers::cmdDropProc_Click()
+{
+    const QListWidgetItem *item = m_window.ui->lstProcFunc->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    const QString entry = item->text();
+    if (m_window.Message(entry + QStringLiteral("を削除します。"), Dialogs::Icon::Critical,
+                         Dialogs::Buttons::OkCancel)
+        != Dialogs::Answer::Ok)
+        return;
+
+    const QString statement = SchemaLogic::DropRoutineStatement(
+            frmTablora::EntryKind(entry), SelectedDatabase(), frmTablora::EntryName(entry));
+    try {
+        Session::instance().db().Execute(statement);
+    } catch (const std::exception &error) {
+        m_window.RecordError(describe(error));
+        m_window.Message(QStringLiteral("削除に失敗しました。"), Dialogs::Icon::Critical);
+        return;
+    }
+    m_window.Message(QStringLiteral("削除しました。"), Dialogs::Icon::Information);
+    m_window.lstDb_Click();
+}

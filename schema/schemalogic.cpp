@@ -1,0 +1,176 @@
+#include "schema/schemalogic.h"
+
+#include "core/sqltext.h"
+
+namespace SchemaLogic {
+
+ObjectKind KindFromColumn(const QString &firstColumnTitle)
+{
+    return IsViewColumn(firstColumnTitle) ? ObjectKind::View : ObjectKind::Table;
+}
+
+bool IsTableColumn(const QString &firstColumnTitle)
+{
+    return firstColumnTitle.trimmed() == QLatin1String("Table");
+}
+
+bool IsViewColumn(const QString &firstColumnTitle)
+{
+    return firstColumnTitle.trimmed() == QLatin1String("View");
+}
+
+QString NewTableName(const QString &statement)
+{
+    const qsizetype create = statement.indexOf(QLatin1String("CREATE"), 0, Qt::CaseInsensitive);
+    if (create < 0)
+        return QString();
+    const qsizetype table = statement.indexOf(QLatin1String("TABLE"), create + 6, Qt::CaseInsensitive);
+    if (table < 0)
+        return QString();
+    const qsizetype from = table + 5;
+    const qsizetype paren = statement.indexOf(QLatin1Char('('), from);
+    if (paren < 0)
+        return QString();
+    return statement.mid(from, paren - from).trimmed();
+}
+
+QString QualifyCreateTable(const QString &statement, const QString &database, const QString &nameAsWritten)
+{
+    const QString text = statement.trimmed();
+    const qsizetype table = text.indexOf(QLatin1String("table"), 0, Qt::CaseInsensitive);
+    if (table < 0 || nameAsWritten.isEmpty())
+        return text;
+    // Everything up to the word stays; in the rest, the first mention of the name is the table's own.
+    const qsizetype from = table + 5;
+    QString rest = text.mid(from);
+    const qsizetype at = rest.indexOf(nameAsWritten, 0, Qt::CaseInsensitive);
+    if (at >= 0)
+        rest.replace(at, nameAsWritten.size(),
+                     SqlText::quoteName(database) + QLatin1Char('.') + nameAsWritten);
+    return text.left(from) + rest;
+}
+
+QString BackupTableName(const QString &name, const QDateTime &when)
+{
+    return name + when.toString(QStringLiteral("_yyyyMMddHHmm")) + QStringLiteral("korv");
+}
+
+QString SharedColumnList(const QStringList &oldColumns, const QStringList &newColumns)
+{
+    QString list;
+    for (const QString &column : newColumns) {
+        const QString name = column.trimmed();
+        for (const QString &old : oldColumns) {
+            if (old.trimmed() == name) {
+                list += SqlText::quoteName(name) + QLatin1Char(',');
+                break;
+            }
+        }
+    }
+    if (list.isEmpty())
+        return list;
+    list.chop(1);
+    return list + QStringLiteral("\r\n");
+}
+
+QString TableAlterPlan::copyRows(const QString &columnList) const
+{
+    return QStringLiteral("insert into ") + SqlText::quoteName(database) + QLatin1Char('.') + newName
+           + QLatin1Char('(') + columnList + QLatin1Char(')') + QStringLiteral(" select ") + columnList
+           + QStringLiteral(" from ") + backupTable;
+}
+
+TableAlterPlan PlanTableAlter(const QString &database, const QString &name, const QString &edited,
+                              const QString &kept, const QDateTime &when)
+{
+    TableAlterPlan plan;
+    const QString table = SqlText::qualified(database, name);
+    const QString newTable = SqlText::quoteName(database) + QLatin1Char('.') + NewTableName(edited);
+    plan.database = database;
+    plan.name = name;
+    plan.newName = NewTableName(edited);
+    plan.backupTable = SqlText::qualified(database, BackupTableName(name, when));
+    plan.backup
+            = QStringLiteral("create table ") + plan.backupTable + QStringLiteral(" select * from ") + table;
+    plan.dropOld = QStringLiteral("drop table ") + table;
+    plan.createNew = QualifyCreateTable(edited, database, plan.newName);
+    plan.readColumns = QStringLiteral("show full fields from ") + newTable + QLatin1Char(';');
+    plan.dropBackup = QStringLiteral("drop table ") + plan.backupTable;
+    // The new table is dropped by the name it was created under: by the edited name, in the database.
+    plan.dropNew = QStringLiteral("drop table ") + newTable;
+    // The old statement names the table as the server writes it (quoted): qualify that spelling.
+    plan.recreateOld = QualifyCreateTable(kept, database, NewTableName(kept));
+    plan.restoreRows
+            = QStringLiteral("insert into ") + table + QStringLiteral(" select * from ") + plan.backupTable;
+    return plan;
+}
+
+QStringList TableUndo(const TableAlterPlan &plan, AlterStep failed)
+{
+    switch (failed) {
+    case AlterStep::DropOld:
+    case AlterStep::DropBackup:
+        return {plan.dropBackup};
+    case AlterStep::CreateNew:
+        return {plan.recreateOld, plan.restoreRows, plan.dropBackup};
+    case AlterStep::ReadColumns:
+    case AlterStep::CopyRows:
+        return {plan.dropNew, plan.recreateOld, plan.restoreRows, plan.dropBackup};
+    default:
+        return {};
+    }
+}
+
+ViewAlterPlan PlanViewAlter(const QString &database, const QString &name, const QString &edited,
+                            const QString &kept)
+{
+    ViewAlterPlan plan;
+    plan.dropView = QStringLiteral("drop view ") + SqlText::qualified(database, name);
+    plan.useDatabase = UseStatement(database);
+    plan.createView = edited.trimmed();
+    plan.restoreView = kept.trimmed();
+    return plan;
+}
+
+QStringList ViewUndo(const ViewAlterPlan &plan, AlterStep failed)
+{
+    // Until the old view is dropped there is nothing to put back.
+    if (failed != AlterStep::CreateView)
+        return {};
+    return {plan.useDatabase, plan.restoreView};
+}
+
+bool IsProcedureMarker(const QString &marker)
+{
+    return marker == QLatin1String("[PROC]");
+}
+
+QString DropRoutineStatement(const QString &marker, const QString &database, const QString &name)
+{
+    return (IsProcedureMarker(marker) ? QStringLiteral("DROP PROCEDURE ") : QStringLiteral("DROP FUNCTION "))
+           + SqlText::qualified(database, name);
+}
+
+QString ShowCreateRoutineStatement(const QString &marker, const QString &database, const QString &name)
+{
+    return (IsProcedureMarker(marker) ? QStringLiteral("show create procedure ")
+                                      : QStringLiteral("show create function "))
+           + SqlText::qualified(database, name) + QLatin1Char(';');
+}
+
+QString CreateDatabaseStatement(const QString &name)
+{
+    return QStringLiteral("create database ") + SqlText::quoteName(name) + QLatin1Char(';');
+}
+
+QString DropDatabaseStatement(const QString &name)
+{
+    return QStringLiteral("drop database ") + SqlText::quoteName(name) + QLatin1Char(';');
+}
+
+QString UseStatement(const QString &database)
+{
+    return QStringLiteral("use ") + SqlText::quoteName(database);
+}
+
+}
