@@ -1,0 +1,86 @@
+// The connect panel of the main window: the data-source and driver lists, validation and connecting.
+#include "mainwindow/frmtablora.h"
+
+#include "core/odbccatalog.h"
+#include "core/session.h"
+#include "mainwindow/mainlogic.h"
+#include "widgets/waitcursor.h"
+
+void frmTablora::FillConnectLists()
+{
+    const QSignalBlocker blockDsn(ui->cboDSNList);
+    ui->cboDSNList->clear();
+    ui->cboDSNList->addItem(MainLogic::NoDsn);
+    // A failing catalogue leaves its list with what it had; the window loads all the same.
+    try {
+        for (const OdbcCatalog::DataSource &source : OdbcCatalog::dataSources()) {
+            if (!source.name.trimmed().isEmpty() && source.description.contains(QLatin1String("MySQL")))
+                ui->cboDSNList->addItem(source.name);
+        }
+    } catch (const std::exception &) {
+    }
+    ui->cboDSNList->setCurrentIndex(0);
+
+    ui->cboDrivers->clear();
+    try {
+        for (const QString &driver : OdbcCatalog::drivers()) {
+            if (driver.contains(QLatin1String("MySQL")))
+                ui->cboDrivers->addItem(driver);
+        }
+    } catch (const std::exception &) {
+    }
+}
+
+void frmTablora::cboDSNList_Click()
+{
+    // The panel's entries stay disabled while connected.
+    if (m_connected)
+        return;
+    const bool byDriver = ui->cboDSNList->currentText() == MainLogic::NoDsn;
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->txtServer, ui->txtUser, ui->txtPass,
+                                                       ui->cboDrivers, ui->txtPort})
+        w->setEnabled(byDriver);
+}
+
+void frmTablora::cmdConnect_Click()
+{
+    const QString problem =
+        MainLogic::ConnectValidation(ui->cboDSNList->currentText(), ui->cboDrivers->currentText(),
+                                     ui->txtServer->text(), ui->txtUser->text(), ui->txtPort->text());
+    if (!problem.isEmpty()) {
+        Message(problem, Dialogs::Icon::Critical);
+        return;
+    }
+
+    Session &session = Session::instance();
+    session.dsn = ui->cboDSNList->currentText().trimmed();
+    session.driver = ui->cboDrivers->currentText().trimmed();
+    session.server = ui->txtServer->text().trimmed();
+    session.user = ui->txtUser->text().trimmed();
+    session.pass = ui->txtPass->text().trimmed();
+    session.port = ui->txtPort->text().trimmed();
+
+    WaitCursor wait;
+    bool opened = false;
+    try {
+        opened = session.OpenConnection();
+    } catch (const std::exception &) {
+        opened = false;
+    }
+    wait.restore();
+
+    if (!opened) {
+        Message(QStringLiteral("接続失敗"), Dialogs::Icon::Critical);
+        EnableControls(false);
+        return;
+    }
+
+    session.isLocalhost = MainLogic::IsLocalhost(session.connection->ConnectionString());
+    EnableControls(true);
+    // These wait for a chosen database, table or routine.
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             ui->cmdDropDb, ui->cmdExec, ui->cmdBackup, ui->cmdRestore, ui->cmdCheckTable,
+             ui->cmdRepairTable, ui->cmdOptimizeTable, ui->cmdCopyDb, ui->cmdDropTable, ui->cmdCreateTable,
+             ui->cmdInOut, ui->cmdScriptBackUp, ui->cmdDataGet, ui->cmdDropProc, ui->cmdCreateProc})
+        w->setEnabled(false);
+}

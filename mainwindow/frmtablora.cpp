@@ -1,0 +1,305 @@
+#include "mainwindow/frmtablora.h"
+
+#include "about/frmabout.h"
+#include "core/events.h"
+#include "core/session.h"
+#include "core/settingsstore.h"
+#include "mainwindow/mainlogic.h"
+#include "widgets/grid.h"
+#include "widgets/progressbox.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTimer>
+
+frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::frmTablora)
+    , m_settingsFolder(settingsFolder)
+{
+    ui->setupUi(this);
+    optTP = {ui->optTP_0, ui->optTP_1};
+    optField = {ui->optField_0, ui->optField_1, ui->optField_2, ui->optField_3};
+
+    connect(ui->cmdConnect, &QPushButton::clicked, this, &frmTablora::cmdConnect_Click);
+    connect(ui->cmdClose, &QPushButton::clicked, this, &frmTablora::cmdClose_Click);
+    connect(ui->cmdEnd, &QPushButton::clicked, this, &frmTablora::cmdEnd_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &frmTablora::Command1_Click);
+    connect(ui->cmdShowDb, &QPushButton::clicked, this, &frmTablora::cmdShowDb_Click);
+    connect(ui->cmdDataGet, &QPushButton::clicked, this, &frmTablora::cmdDataGet_Click);
+    connect(ui->cmdExec, &QPushButton::clicked, this, [this] {
+        if (onExec)
+            onExec();
+    });
+    connect(ui->cmdCreateUser, &QPushButton::clicked, this, [this] {
+        if (onCreateUser)
+            onCreateUser();
+    });
+    connect(ui->cboDSNList, &QComboBox::currentIndexChanged, this, [this] { cboDSNList_Click(); });
+
+    // A list's click is a change of its selection (by mouse or keys); emptying a list is not one.
+    connect(ui->lstDb, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!ui->lstDb->selectedItems().isEmpty())
+            lstDb_Click();
+    });
+    connect(ui->lstTables, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!ui->lstTables->selectedItems().isEmpty())
+            lstTables_Click();
+    });
+    connect(ui->lstProcFunc, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!ui->lstProcFunc->selectedItems().isEmpty())
+            lstProcFunc_Click();
+    });
+    for (int i = 0; i < int(optTP.size()); ++i) {
+        connect(optTP[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                optTP_Click(i);
+        });
+    }
+    for (int i = 0; i < int(optField.size()); ++i) {
+        connect(optField[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                optField_Click(i);
+        });
+    }
+    for (QLineEdit *box : {ui->txtError, ui->txtServer, ui->txtUser, ui->txtPass, ui->txtPort})
+        box->installEventFilter(this);
+
+    optTP[0]->setChecked(true);
+    optTP_Click(0);
+    optField[0]->setChecked(true);
+    optField_Click(0);
+
+    Form_Load();
+}
+
+frmTablora::~frmTablora()
+{
+    delete ui;
+}
+
+void frmTablora::Form_Load()
+{
+    Session &session = Session::instance();
+    SettingsStore(m_settingsFolder).Load(session);
+    ui->txtServer->setText(session.server);
+    ui->txtUser->setText(session.user);
+    ui->txtPass->setText(session.pass);
+    ui->txtPort->setText(session.port);
+    FillConnectLists();
+    EnableControls(false);
+    ui->cboLimit->setCurrentIndex(0);
+}
+
+void frmTablora::Form_Activate()
+{
+    const Session &session = Session::instance();
+    const auto choose = [](QComboBox *box, const QString &text) {
+        const QSignalBlocker block(box);
+        box->setCurrentIndex(box->count() > 0 ? 0 : -1);
+        const int found = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (found >= 0)
+            box->setCurrentIndex(found);
+    };
+    choose(ui->cboDSNList, session.dsn);
+    choose(ui->cboDrivers, session.driver);
+    cboDSNList_Click();
+}
+
+void frmTablora::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (!isActiveWindow()) {
+        // Coming back from one of the program's windows counts as activation; coming back from a
+        // message box or a file dialog does not, so a choice made before a message stays as it was.
+        QWidget *other = QApplication::activeWindow();
+        if (other && other != this && !qobject_cast<QMessageBox *>(other) &&
+            !qobject_cast<QFileDialog *>(other))
+            m_activatePending = true;
+        return;
+    }
+    if (m_activatePending) {
+        m_activatePending = false;
+        Form_Activate();
+    }
+}
+
+void frmTablora::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmTablora::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Session &session = Session::instance();
+    SettingsStore(m_settingsFolder).Save(session);
+    // Closing must not fail even when the server went away meanwhile.
+    try {
+        session.CloseRecordset();
+        session.CloseConnection();
+    } catch (const std::exception &) {
+        session.recordset.reset();
+        session.connection.reset();
+    }
+    emit unloaded();
+}
+
+bool frmTablora::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (auto *box = qobject_cast<QLineEdit *>(watched)) {
+            // After the focus change has been handled (a mouse press would move the cursor afterwards).
+            QTimer::singleShot(0, box, [box] { box->setSelection(0, int(box->text().size())); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmTablora::EnableControls(bool connected)
+{
+    m_connected = connected;
+    Session::instance().database.clear();
+    m_tableColumns.clear();
+    ui->lblTableName->clear();
+    ui->txtField->clear();
+    ui->txtProc->clear();
+    ui->lblProcName->clear();
+    ui->lblEditName->setText(QStringLiteral("編集????："));
+    ui->lblEditProcName->setText(QStringLiteral("編集????："));
+    ui->lblCkTableName->clear();
+
+    ui->lstDb->clear();
+    ui->lstTables->clear();
+    ui->lstProcFunc->clear();
+    for (Grid *grid : {ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Status, ui->flGrid_Data})
+        grid->Clear();
+    ui->lblRecordCount->clear();
+
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->cmdConnect, ui->cboDSNList, ui->cboDrivers,
+                                                       ui->txtServer, ui->txtUser, ui->txtPass, ui->txtPort})
+        w->setEnabled(!connected);
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             ui->cmdClose, ui->txtField, ui->txtProc, ui->cmdShowDb, ui->cmdCreateDb, ui->cmdDropDb,
+             ui->cmdCreateUser, ui->cmdExec, ui->cmdDropProc, ui->cmdCreateProc, optTP[0], optTP[1],
+             ui->cmdBackup, ui->cmdRestore, ui->cmdCheckTable, ui->cmdRepairTable, ui->cmdOptimizeTable,
+             ui->cmdCopyDb, ui->cmdDropTable, ui->cmdCreateTable, ui->cmdInOut, ui->cmdScriptBackUp,
+             ui->lstDb, ui->lstTables, ui->lstProcFunc, optField[0], optField[1], optField[2], optField[3],
+             ui->cmdDataGet, ui->cboLimit, ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Status,
+             ui->flGrid_Data})
+        w->setEnabled(connected);
+    DrawStatus(0, true);
+}
+
+void frmTablora::ShowCount(int total, int current)
+{
+    ui->lblCnt->setText(QString::number(current) + QLatin1Char('/') + QString::number(total));
+    Events::pump();
+    DrawStatus(total == 0 ? 0.0 : double(current) / double(total), false);
+}
+
+void frmTablora::DrawStatus(double fraction, bool exact)
+{
+    ui->picStatus->draw(fraction, exact);
+}
+
+void frmTablora::RecordError(const QString &description)
+{
+    DrawStatus(0, true);
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    ui->txtError->setText(description);
+    ui->Label13->setToolTip(description);
+}
+
+Dialogs::Answer frmTablora::Message(const QString &text, Dialogs::Icon icon, Dialogs::Buttons buttons)
+{
+    return Dialogs::current().message(windowTitle(), text, icon, buttons);
+}
+
+QString frmTablora::EntryName(const QString &entry)
+{
+    return MainLogic::EntryName(entry);
+}
+
+QString frmTablora::EntryKind(const QString &entry)
+{
+    return MainLogic::EntryKind(entry);
+}
+
+QString frmTablora::SelectedTable() const
+{
+    const QListWidgetItem *item = ui->lstTables->currentItem();
+    return item && item->isSelected() ? MainLogic::EntryName(item->text()) : QString();
+}
+
+QString frmTablora::SelectedTableKind() const
+{
+    const QListWidgetItem *item = ui->lstTables->currentItem();
+    return item && item->isSelected() ? MainLogic::EntryKind(item->text()) : QString();
+}
+
+QString frmTablora::SelectedRoutine() const
+{
+    const QListWidgetItem *item = ui->lstProcFunc->currentItem();
+    return item && item->isSelected() ? MainLogic::EntryName(item->text()) : QString();
+}
+
+QString frmTablora::SelectedRoutineKind() const
+{
+    const QListWidgetItem *item = ui->lstProcFunc->currentItem();
+    return item && item->isSelected() ? MainLogic::EntryKind(item->text()) : QString();
+}
+
+void frmTablora::cmdClose_Click()
+{
+    Session &session = Session::instance();
+    try {
+        session.CloseRecordset();
+        session.CloseConnection();
+    } catch (const std::exception &) {
+        session.recordset.reset();
+        session.connection.reset();
+    }
+    EnableControls(false);
+    if (onDisconnect)
+        onDisconnect();
+    session.isLocalhost = false;
+}
+
+void frmTablora::cmdEnd_Click()
+{
+    close();
+}
+
+void frmTablora::Command1_Click()
+{
+    frmAbout about(this);
+    Dialogs::current().showModal(&about);
+}
+
+void frmTablora::optTP_Click(int index)
+{
+    ui->picTable->setVisible(index == 0);
+    ui->picProc->setVisible(index == 1);
+}
+
+void frmTablora::optField_Click(int index)
+{
+    ui->txtField->setVisible(index == 0);
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->Label10, ui->flGrid_Field, ui->Label11,
+                                                       ui->flGrid_Index})
+        w->setVisible(index == 1);
+    ui->flGrid_Status->setVisible(index == 2);
+    ui->flGrid_Data->setVisible(index == 3);
+}

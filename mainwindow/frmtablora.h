@@ -1,0 +1,112 @@
+#pragma once
+
+#include "core/dialogs.h"
+#include "ui_frmtablora.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QRadioButton;
+
+// The main window: the connect panel, the database, table and routine lists with their inspectors, the
+// data viewer, and the shell that the schema and maintenance handlers work through (the enabling routine,
+// the progress box, the error box and refreshing the lists). The handlers of the schema, maintenance and
+// transfer buttons are attached from outside (schema/, maintenance/) when the program assembles the window;
+// a button that nobody attached does nothing.
+class frmTablora : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // settingsFolder: where Tablora.ini and variable.dat live; empty means the default location.
+    // Constructing the window loads it (settings, connect panel, disconnected state).
+    explicit frmTablora(const QString &settingsFolder = QString(), QWidget *parent = nullptr);
+    ~frmTablora() override;
+
+    Ui::frmTablora *ui;
+    std::array<QRadioButton *, 2> optTP{};    // 0 "table", 1 "proc"
+    std::array<QRadioButton *, 4> optField{}; // 0 text, 1 grid, 2 status, 3 data
+
+    // --- The shell: operations that the other folders call ---
+
+    // The enabling routine: clears lists, grids and the session's database and switches every control
+    // between the connected and the disconnected state; draws the progress box at 0.
+    void EnableControls(bool connected);
+    // The counter: lblCnt shows "current/total", pending events run, the progress box shows current/total
+    // (not exact; 0 when total is 0).
+    void ShowCount(int total, int current);
+    // Draws the progress box at fraction (0 to 1); exact = false keeps 0 % at 1 % and 100 % at 99 %.
+    void DrawStatus(double fraction, bool exact);
+    // A failed operation: progress box at 0, the normal pointer back, the description into txtError
+    // (and the tool tip of Label13).
+    void RecordError(const QString &description);
+    // A message box titled with the window's caption.
+    Dialogs::Answer Message(const QString &text, Dialogs::Icon icon,
+                            Dialogs::Buttons buttons = Dialogs::Buttons::Ok);
+
+    // The column names of the table chosen in the inspector, in the table's order.
+    const QStringList &TableColumns() const { return m_tableColumns; }
+    // The name behind the tab of the chosen lstTables entry, and its marker ("[TABLE]", "[VIEW]",
+    // "[ERROR]"); empty when none is chosen.
+    QString SelectedTable() const;
+    QString SelectedTableKind() const;
+    // The same for lstProcFunc ("[PROC]", "[FUNC]").
+    QString SelectedRoutine() const;
+    QString SelectedRoutineKind() const;
+
+    // Splits a list entry "marker<TAB>name"; an entry without a tab is all name.
+    static QString EntryName(const QString &entry);
+    static QString EntryKind(const QString &entry);
+
+    // --- Hooks that the program sets when it assembles the window ---
+
+    // cmdExec and cmdCreateUser open the query window and the user window.
+    std::function<void()> onExec;
+    std::function<void()> onCreateUser;
+    // Called by cmdClose after the connection is closed: the query window (if loaded) sets its cmdExec tag.
+    std::function<void()> onDisconnect;
+
+public slots:
+    // Handlers, public so that other operations (and tests) can run them as a click would.
+    void cmdConnect_Click();
+    void cmdClose_Click();
+    void cmdEnd_Click();
+    void Command1_Click();
+    void cboDSNList_Click();
+    void cmdShowDb_Click();
+    void lstDb_Click();
+    void lstTables_Click();
+    void lstProcFunc_Click();
+    void cmdDataGet_Click();
+    void optTP_Click(int index);
+    void optField_Click(int index);
+
+    // Activation: selects the session's dsn and driver in the two lists (entry 0 when not listed).
+    void Form_Activate();
+
+signals:
+    // Emitted when the window has been unloaded (settings saved, connection closed).
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Unload();
+    void FillConnectLists();
+    void ClearGrid(Grid *grid);
+    void FillGrid(Grid *grid, const QString &sql);
+    void SetTableButtons(bool enabled);
+
+    QString m_settingsFolder;
+    QStringList m_tableColumns;
+    bool m_unloaded = false;
+    bool m_connected = false;
+    bool m_activatePending = true; // the first showing activates the window
+};

@@ -1,0 +1,105 @@
+#include "windowtest.h"
+
+#include "session.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// unixODBC reads its files once per process: the catalogue of this program is set up once, before any
+// window asks for it. A MySQL data source at the sandbox, one named "localhost", and a data source and a
+// driver of another kind that the panel must leave out.
+class OdbcFiles
+{
+public:
+    explicit OdbcFiles(const QString &port)
+    {
+        const QString dir = m_dir.path();
+        write(dir + "/odbcinst.ini",
+              "[MySQL ODBC 3.51 Driver]\nDescription=MySQL\nDriver=/nonexistent/libmyodbc3.so\n\n"
+              "[PostgreSQL Unicode]\nDescription=PostgreSQL\nDriver=/nonexistent/psqlodbcw.so\n");
+        write(dir + "/odbc.ini",
+              "[tablora_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\n\n"
+                  "[local_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=localhost\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\n\n"
+                  "[pg_dsn]\nDriver=PostgreSQL Unicode\nSERVER=127.0.0.1\n");
+        qputenv("ODBCSYSINI", dir.toUtf8());
+        qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
+    }
+
+private:
+    static void write(const QString &path, const QString &text)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+    }
+    QTemporaryDir m_dir;
+};
+
+class DataSources : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        static OdbcFiles files(SandboxServer::get().port);
+        WindowTest::SetUp();
+    }
+};
+
+}
+
+TEST_F(DataSources, OnlyMySqlSourcesAndDriversAreListed)
+{
+    QStringList sources, drivers;
+    for (int i = 0; i < ui->cboDSNList->count(); ++i)
+        sources << ui->cboDSNList->itemText(i);
+    for (int i = 0; i < ui->cboDrivers->count(); ++i)
+        drivers << ui->cboDrivers->itemText(i);
+    EXPECT_EQ(sources, (QStringList{"(なし)", "tablora_dsn", "local_dsn"}));
+    EXPECT_TRUE(drivers.contains("MySQL ODBC 3.51 Driver"));
+    EXPECT_FALSE(drivers.contains("PostgreSQL Unicode"));
+}
+
+TEST_F(DataSources, ConnectingThroughADataSourceNeedsNoOtherEntry)
+{
+    ui->txtServer->clear();
+    ui->txtUser->clear();
+    ui->txtPort->clear();
+    ui->cboDSNList->setCurrentText("tablora_dsn");
+    for (QWidget *w : {static_cast<QWidget *>(ui->txtServer), static_cast<QWidget *>(ui->txtUser),
+                       static_cast<QWidget *>(ui->txtPass), static_cast<QWidget *>(ui->txtPort),
+                       static_cast<QWidget *>(ui->cboDrivers)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    ui->cmdConnect->click();
+    ASSERT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
+    EXPECT_EQ(Session::instance().dsn, QStringLiteral("tablora_dsn"));
+    EXPECT_EQ(Session::instance().connection->State(), 1);
+    EXPECT_FALSE(Session::instance().isLocalhost);
+    chooseDatabase();
+    EXPECT_EQ(Session::instance().database, db);
+
+    // Back to "(なし)": the entries for a connection by driver are enabled again once disconnected.
+    ui->cmdClose->click();
+    ui->cboDSNList->setCurrentIndex(0);
+    EXPECT_TRUE(ui->txtServer->isEnabled());
+    EXPECT_TRUE(ui->cboDrivers->isEnabled());
+}
+
+TEST_F(DataSources, ADataSourceAtLocalhostSetsTheFlag)
+{
+    ui->cboDSNList->setCurrentText("local_dsn");
+    ui->cmdConnect->click();
+    ASSERT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
+    EXPECT_TRUE(Session::instance().isLocalhost);
+}
+
+TEST_F(DataSources, TheSavedDataSourceIsChosenOnActivation)
+{
+    Session::instance().dsn = "local_dsn";
+    window->Form_Activate();
+    EXPECT_EQ(ui->cboDSNList->currentText(), QStringLiteral("local_dsn"));
+    EXPECT_FALSE(ui->txtServer->isEnabled());
+}

@@ -1,0 +1,285 @@
+#include "mainwindow/frmtablora.h"
+#include "widgets/grid.h"
+#include "widgets/progressbox.h"
+
+#include "inifile.h"
+#include "scripteddialogs.h"
+#include "session.h"
+#include "settingsstore.h"
+#include "statementrecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class Shell : public ::testing::Test
+{
+protected:
+    void SetUp() override { Session::instance().reset(); }
+    void TearDown() override { Session::instance().reset(); }
+
+    std::unique_ptr<frmTablora> open()
+    {
+        auto window = std::make_unique<frmTablora>(settings.path());
+        window->Form_Activate();
+        return window;
+    }
+
+    QTemporaryDir settings;
+    ScriptedDialogs dialogs;
+};
+
+QList<QWidget *> connectedOnly(Ui::frmTablora *ui, frmTablora &w)
+{
+    return {ui->cmdClose, ui->txtField, ui->txtProc, ui->cmdShowDb, ui->cmdCreateDb, ui->cmdDropDb,
+            ui->cmdCreateUser, ui->cmdExec, ui->cmdDropProc, ui->cmdCreateProc, w.optTP[0], w.optTP[1],
+            ui->cmdBackup, ui->cmdRestore, ui->cmdCheckTable, ui->cmdRepairTable, ui->cmdOptimizeTable,
+            ui->cmdCopyDb, ui->cmdDropTable, ui->cmdCreateTable, ui->cmdInOut, ui->cmdScriptBackUp,
+            ui->lstDb, ui->lstTables, ui->lstProcFunc, w.optField[0], w.optField[1], w.optField[2],
+            w.optField[3], ui->cmdDataGet, ui->cboLimit, ui->flGrid_Field, ui->flGrid_Index,
+            ui->flGrid_Status, ui->flGrid_Data};
+}
+
+}
+
+TEST_F(Shell, LoadsTheSettingsIntoThePanelInTheDisconnectedState)
+{
+    const QString ini = SettingsStore(settings.path()).iniPath();
+    IniFile::write(ini, "DataBase", "dsn", "gone_dsn");
+    IniFile::write(ini, "DataBase", "driver", "Some Driver That Is Not Installed");
+    IniFile::write(ini, "DataBase", "server", "db1");
+    IniFile::write(ini, "DataBase", "user", "admin");
+    IniFile::write(ini, "DataBase", "pass", SettingsStore::shiftDown("secret"));
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Tablora"));
+    EXPECT_EQ(ui->txtServer->text(), QStringLiteral("db1"));
+    EXPECT_EQ(ui->txtUser->text(), QStringLiteral("admin"));
+    EXPECT_EQ(ui->txtPass->text(), QStringLiteral("secret"));
+    EXPECT_EQ(ui->txtPort->text(), QString());   // an empty stored port empties the box
+    // Not installed: entry 0 stays chosen.
+    EXPECT_EQ(ui->cboDSNList->currentIndex(), 0);
+    EXPECT_EQ(ui->cboDSNList->itemText(0), QStringLiteral("(なし)"));
+    EXPECT_EQ(ui->cboDrivers->currentIndex(), 0);
+    for (int i = 0; i < ui->cboDrivers->count(); ++i)
+        EXPECT_TRUE(ui->cboDrivers->itemText(i).contains("MySQL"))
+            << ui->cboDrivers->itemText(i).toStdString();
+    EXPECT_EQ(ui->cboLimit->currentText(), QStringLiteral("100"));
+    EXPECT_EQ(ui->cboLimit->count(), 3);
+
+    for (QWidget *w : {static_cast<QWidget *>(ui->cmdConnect), static_cast<QWidget *>(ui->cboDSNList),
+                       static_cast<QWidget *>(ui->txtServer), static_cast<QWidget *>(ui->txtPort)})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    for (QWidget *w : connectedOnly(ui, *window))
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_TRUE(ui->cmdEnd->isEnabled());
+    EXPECT_TRUE(ui->Command1->isEnabled());
+    EXPECT_EQ(ui->picStatus->text(), QStringLiteral("0%"));
+    EXPECT_EQ(ui->lblEditName->text(), QStringLiteral("編集????："));
+    EXPECT_EQ(ui->lblPreTable->text(), QStringLiteral("0:database,1:table"));
+}
+
+TEST_F(Shell, EnablingRoutineClearsListsGridsAndTheSessionsDatabase)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    ui->lstDb->addItem("x");
+    ui->lstTables->addItem("[TABLE]\tt");
+    ui->lstProcFunc->addItem("[PROC]\tp");
+    ui->flGrid_Status->setCols(3);
+    ui->flGrid_Status->appendRow(QStringList{"a", "b", "c"});
+    ui->txtField->setPlainText("create table t (a int)");
+    ui->lblTableName->setText("t");
+    ui->lblCkTableName->setText("t");
+    Session::instance().database = "x";
+
+    window->EnableControls(true);
+    EXPECT_EQ(ui->lstDb->count() + ui->lstTables->count() + ui->lstProcFunc->count(), 0);
+    EXPECT_EQ(ui->flGrid_Status->Cols(), 1);
+    EXPECT_EQ(ui->flGrid_Status->Rows(), 1);
+    EXPECT_TRUE(ui->txtField->toPlainText().isEmpty());
+    EXPECT_TRUE(ui->lblTableName->text().isEmpty());
+    EXPECT_TRUE(ui->lblCkTableName->text().isEmpty());
+    EXPECT_TRUE(Session::instance().database.isEmpty());
+    for (QWidget *w : connectedOnly(ui, *window))
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    for (QWidget *w : {static_cast<QWidget *>(ui->cmdConnect), static_cast<QWidget *>(ui->cboDrivers),
+                       static_cast<QWidget *>(ui->txtUser), static_cast<QWidget *>(ui->txtPass)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+}
+
+TEST_F(Shell, CounterAndProgressBox)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->ShowCount(0, 0);
+    EXPECT_EQ(ui->lblCnt->text(), QStringLiteral("0/0"));
+    EXPECT_EQ(ui->picStatus->fraction(), 0.0);
+    EXPECT_EQ(ui->picStatus->text(), QStringLiteral("1%"));
+    window->ShowCount(12, 3);
+    EXPECT_EQ(ui->lblCnt->text(), QStringLiteral("3/12"));
+    EXPECT_DOUBLE_EQ(ui->picStatus->fraction(), 0.25);
+    EXPECT_EQ(ui->picStatus->text(), QStringLiteral("25%"));
+    window->ShowCount(7, 7);
+    EXPECT_EQ(ui->picStatus->text(), QStringLiteral("99%"));
+    window->DrawStatus(1, true);
+    EXPECT_EQ(ui->picStatus->text(), QStringLiteral("100%"));
+    window->EnableControls(false);
+    EXPECT_EQ(ui->picStatus->text(), QStringLiteral("0%"));
+}
+
+TEST_F(Shell, RecordErrorResetsProgressPointerAndFillsTheErrorBox)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->DrawStatus(0.5, true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    window->RecordError(QStringLiteral("ERROR 1146 (42S02): Table 'shop.x' doesn't exist"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(ui->picStatus->fraction(), 0.0);
+    EXPECT_EQ(ui->txtError->text(), QStringLiteral("ERROR 1146 (42S02): Table 'shop.x' doesn't exist"));
+    EXPECT_EQ(ui->Label13->toolTip(), ui->txtError->text());
+    EXPECT_EQ(ui->Label13->text(), QStringLiteral("直前のｴﾗｰ"));
+
+    dialogs.answer(Dialogs::Answer::Cancel);
+    EXPECT_EQ(window->Message("sure?", Dialogs::Icon::Information, Dialogs::Buttons::OkCancel),
+              Dialogs::Answer::Cancel);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("Tablora"));
+    EXPECT_EQ(dialogs.shown[0].icon, Dialogs::Icon::Information);
+    EXPECT_EQ(dialogs.shown[0].buttons, Dialogs::Buttons::OkCancel);
+}
+
+TEST_F(Shell, GainingFocusSelectsTheWholeTextOfTheFiveBoxes)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ui->txtError->setText("some error");
+    for (QLineEdit *box : {ui->txtError, ui->txtServer, ui->txtUser, ui->txtPass, ui->txtPort}) {
+        if (box->text().isEmpty())
+            box->setText("text of " + box->objectName());
+        ui->cmdEnd->setFocus();
+        QApplication::processEvents();
+        if (box == ui->txtServer)
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));   // a click would place the cursor
+        else
+            box->setFocus(Qt::OtherFocusReason);
+        QApplication::processEvents();
+        EXPECT_EQ(box->selectionStart(), 0) << box->objectName().toStdString();
+        EXPECT_EQ(box->selectionLength(), box->text().size()) << box->objectName().toStdString();
+    }
+    window->hide();
+}
+
+TEST_F(Shell, OptionButtonsSwitchPanelsAndViews)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->show();
+    window->EnableControls(true);
+    window->optTP[1]->click();
+    EXPECT_TRUE(ui->picProc->isVisible());
+    EXPECT_FALSE(ui->picTable->isVisible());
+    window->optTP[0]->click();
+    EXPECT_TRUE(ui->picTable->isVisible());
+    EXPECT_FALSE(ui->picProc->isVisible());
+
+    QWidget *views[] = {ui->txtField, ui->flGrid_Field, ui->flGrid_Status, ui->flGrid_Data};
+    for (int i = 0; i < 4; ++i) {
+        window->optField[i]->click();
+        for (int j = 0; j < 4; ++j)
+            EXPECT_EQ(views[j]->isVisible(), i == j) << i << " " << j;
+    }
+    window->optField[1]->click();
+    EXPECT_TRUE(ui->flGrid_Index->isVisible());
+    window->hide();
+}
+
+TEST_F(Shell, ButtonsOfOtherFoldersDoNothingUntilAttachedAndHooksRun)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->EnableControls(true);
+    StatementRecorder recorder;
+    for (QPushButton *b :
+         {ui->cmdCreateDb, ui->cmdDropDb, ui->cmdCreateTable, ui->cmdDropTable, ui->cmdCreateProc,
+          ui->cmdDropProc, ui->cmdCheckTable, ui->cmdRepairTable, ui->cmdOptimizeTable, ui->cmdBackup,
+          ui->cmdRestore, ui->cmdCopyDb, ui->cmdScriptBackUp, ui->cmdInOut, ui->cmdExec, ui->cmdCreateUser})
+        b->click();
+    EXPECT_TRUE(recorder.statements().isEmpty());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+
+    int exec = 0, users = 0;
+    window->onExec = [&] { ++exec; };
+    window->onCreateUser = [&] { ++users; };
+    ui->cmdExec->click();
+    ui->cmdCreateUser->click();
+    EXPECT_EQ(exec, 1);
+    EXPECT_EQ(users, 1);
+}
+
+TEST_F(Shell, VersionButtonShowsTheAboutBoxModally)
+{
+    auto window = open();
+    QString caption;
+    dialogs.modal([&](QWidget *w) {
+        caption = w->windowTitle();
+        return 1;
+    });
+    window->ui->Command1->click();
+    EXPECT_EQ(caption, QStringLiteral("Tablora のﾊﾞｰｼﾞｮﾝ情報"));
+}
+
+TEST_F(Shell, EveryControlHasANameForAssistiveTechnology)
+{
+    auto window = open();
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->focusPolicy())
+            continue;
+        if (w->parentWidget() && qobject_cast<QAbstractScrollArea *>(w->parentWidget()))
+            continue;
+        const QVariant text = w->property("text");
+        bool labelled = !w->accessibleName().isEmpty() || (text.isValid() && !text.toString().isEmpty());
+        for (QLabel *label : window->findChildren<QLabel *>())
+            labelled = labelled || label->buddy() == w;
+        EXPECT_TRUE(labelled) << w->objectName().toStdString();
+    }
+}
+
+TEST_F(Shell, ReturningFromAnotherWindowActivatesButReturningFromAMessageDoesNot)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
+    ui->cboDrivers->addItem("MySQL Other Driver");
+    ui->cboDrivers->setCurrentText("MySQL Other Driver");
+
+    QMessageBox box(QMessageBox::Critical, "Tablora", "ｻｰﾊﾞｰ名を選択して下さい。", QMessageBox::Ok, window.get());
+    box.show();
+    QApplication::setActiveWindow(&box);
+    QApplication::processEvents();
+    box.close();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
+    EXPECT_EQ(ui->cboDrivers->currentText(), QStringLiteral("MySQL Other Driver"));
+
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::processEvents();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
+    EXPECT_EQ(ui->cboDrivers->currentText(), Session::instance().driver);
+    other.close();
+    window->hide();
+}
