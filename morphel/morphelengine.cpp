@@ -241,31 +241,40 @@ void MorphelEngine::apply(MorphelControl &control, const MorphelValues &current,
     if (!rec.varFontNoResize)
         control.setValue(MorphelProp::FontSize, rec.varFont_Size * ff);
 
-    // Listed in NoResize: the control keeps its place and size (its font follows FontNoResize).
-    if (!rec.varNoResize) {
-        bool hidden = false;
-        if (control.containerType() == HiddenTabContainer) {
-            // A line has no Left; its first end point tells the tab's state instead.
-            if (current.has(MorphelProp::Left))
-                hidden = current[MorphelProp::Left] <= threshold;
-            else if (current.has(MorphelProp::X1))
-                hidden = current[MorphelProp::X1] <= threshold;
-        }
-        const double shift = hidden ? HiddenTabOffset : 0.0;
-        for (MorphelProp prop : AllProps) {
-            if (!current.has(prop))
+    bool hidden = false;
+    if (control.containerType() == HiddenTabContainer) {
+        // A line has no Left; its first end point tells the tab's state instead.
+        if (current.has(MorphelProp::Left))
+            hidden = current[MorphelProp::Left] <= threshold;
+        else if (current.has(MorphelProp::X1))
+            hidden = current[MorphelProp::X1] <= threshold;
+    }
+    const double shift = hidden ? HiddenTabOffset : 0.0;
+    const auto scaled = [&](MorphelProp prop) {
+        return axisOf(prop) == Axis::Vertical ? rec.base(prop) * fy
+                                              : rec.base(prop) * fx - (shiftedOnHiddenTab(prop) ? shift : 0.0);
+    };
+
+    if (rec.varNoResize) {
+        // Listed in NoResize: the control keeps its size and follows the window with its place only, so
+        // that it neither grows nor ends up on top of the controls around it. A line keeps its length:
+        // its second end point moves with the first.
+        for (MorphelProp prop : {MorphelProp::Left, MorphelProp::Top})
+            if (current.has(prop))
+                control.setValue(prop, scaled(prop));
+        for (auto [first, second] : {std::pair{MorphelProp::X1, MorphelProp::X2},
+                                     std::pair{MorphelProp::Y1, MorphelProp::Y2}}) {
+            if (!current.has(first))
                 continue;
-            switch (axisOf(prop)) {
-            case Axis::Font:
-                break;
-            case Axis::Vertical:
-                control.setValue(prop, rec.base(prop) * fy);
-                break;
-            case Axis::Horizontal:
-                control.setValue(prop, rec.base(prop) * fx - (shiftedOnHiddenTab(prop) ? shift : 0.0));
-                break;
-            }
+            const double moved = scaled(first);
+            control.setValue(first, moved);
+            if (current.has(second))
+                control.setValue(second, current[second] + moved - current[first]);
         }
+    } else {
+        for (MorphelProp prop : AllProps)
+            if (current.has(prop) && axisOf(prop) != Axis::Font)
+                control.setValue(prop, scaled(prop));
     }
     control.commit();
 

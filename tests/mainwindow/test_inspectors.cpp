@@ -144,6 +144,10 @@ TEST_F(Inspectors, Screenshot)
     if (path.isEmpty())
         GTEST_SKIP() << "set TABLORA_SCREENSHOT to a file name";
     window->show();
+    // TABLORA_SCREENSHOT_SIZE=WxH: the window at another size, rescaled by its resize control.
+    const QStringList size = qEnvironmentVariable("TABLORA_SCREENSHOT_SIZE").split(QLatin1Char('x'));
+    if (size.size() == 2)
+        window->resize(size[0].toInt(), size[1].toInt());
     chooseDatabase("shop");
     ASSERT_TRUE(choose(ui->lstTables, "[TABLE]\titems"));
     ASSERT_TRUE(choose(ui->lstProcFunc, "[PROC]\tadd_item"));

@@ -41,6 +41,14 @@ public:
         return *this;
     }
     FakeControl &font(double size) { values[P::FontSize] = size; return *this; }
+    FakeControl &line(double x1, double y1, double x2, double y2)
+    {
+        values[P::X1] = x1;
+        values[P::Y1] = y1;
+        values[P::X2] = x2;
+        values[P::Y2] = y2;
+        return *this;
+    }
     double operator[](P prop) const { return values.at(prop); }
 
     std::map<P, double> values;
@@ -185,14 +193,19 @@ TEST_F(EngineTest, ListsMatchSubstringsAndAtEntriesWithLetterCase)
     EXPECT_EQ(MorphelEngine::atEntries(QStringLiteral("Text1 , Text2")), QString());
 }
 
-TEST_F(EngineTest, NoResizeKeepsGeometryButNotTheFont)
+TEST_F(EngineTest, NoResizeKeepsTheSizeButFollowsWithItsPlace)
 {
     FakeControl &kept = host.add("picLogo").box(300, 300, 900, 600).font(10);
     FakeControl &other = host.add("cmdOk").box(300, 300, 900, 600).font(10);
-    engine.setNoResize(QStringLiteral("picLogo"));
+    FakeControl &line = host.add("linRule").line(100, 200, 1100, 200);
+    engine.setNoResize(QStringLiteral("picLogo , linRule"));
     start();
     ASSERT_TRUE(resizeTo(12000, 8000));
-    EXPECT_DOUBLE_EQ(kept[P::Left], 300);
+    EXPECT_DOUBLE_EQ(kept[P::Left], 600);
+    EXPECT_DOUBLE_EQ(kept[P::Top], 600);
+    EXPECT_DOUBLE_EQ(line[P::X1], 200);
+    EXPECT_DOUBLE_EQ(line[P::X2], 1200); // the same length, moved with its first end
+    EXPECT_DOUBLE_EQ(line[P::Y2], 400);
     EXPECT_DOUBLE_EQ(kept[P::Width], 900);
     EXPECT_DOUBLE_EQ(kept[P::Height], 600);
     EXPECT_DOUBLE_EQ(kept[P::FontSize], 20);

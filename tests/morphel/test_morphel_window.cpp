@@ -67,7 +67,7 @@ TEST_F(FormTest, ResizingTheWindowRescalesItsControls)
     EXPECT_EQ(ui.Text1_1->geometry(), QRect(20, 40, 200, 20));
     EXPECT_EQ(ui.fraBox->geometry(), QRect(20, 100, 400, 100));
     EXPECT_EQ(ui.ckOne->geometry(), QRect(20, 10, 200, 20));
-    EXPECT_EQ(ui.cmdOk->geometry(), QRect(300, 260, 80, 30));   // listed in NoResize
+    EXPECT_EQ(ui.cmdOk->geometry(), QRect(600, 260, 80, 30));   // listed in NoResize: moved, same size
     EXPECT_DOUBLE_EQ(ui.cmdOk->font().pointSizeF(), 12);
 
     resizeWindow(form, 800, 150);
@@ -75,7 +75,7 @@ TEST_F(FormTest, ResizingTheWindowRescalesItsControls)
     EXPECT_DOUBLE_EQ(ui.cmdOk->font().pointSizeF(), 6);
     EXPECT_DOUBLE_EQ(ui.lblTitle->font().pointSizeF(), 10);     // listed in FontNoResize
     EXPECT_DOUBLE_EQ(ui.Text1_0->font().pointSizeF() * 2, form.font().pointSizeF());
-    EXPECT_EQ(ui.cmdOk->geometry(), QRect(300, 260, 80, 30));
+    EXPECT_EQ(ui.cmdOk->geometry(), QRect(600, 130, 80, 30));
 
     // The control's own size is fixed at 500 x 500 twips.
     morphel->resize(200, 120);
