@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class Connection;
+
+// Keeps the connection's default database on one database while it lives (so that the server's create
+// texts name that database's objects without it, and a script's unqualified names land there), then goes
+// back to the one before.
+class DefaultDatabase
+{
+public:
+    DefaultDatabase(Connection &db, const QString &database);
+    ~DefaultDatabase();
+    DefaultDatabase(const DefaultDatabase &) = delete;
+    DefaultDatabase &operator=(const DefaultDatabase &) = delete;
+
+private:
+    Connection &m_db;
+    QString m_previous;
+    bool m_switched = false;
+};
+
+// Keeps the session settings that a backup file changes (foreign key and unique checks, sql_mode, time
+// zone) and puts them back when it goes, also after a file that failed halfway.
+class SessionSettings
+{
+public:
+    explicit SessionSettings(Connection &db);
+    ~SessionSettings();
+    SessionSettings(const SessionSettings &) = delete;
+    SessionSettings &operator=(const SessionSettings &) = delete;
+
+private:
+    Connection &m_db;
+    QStringList m_values;
+};
+
+// How a column's values are written into an INSERT statement.
+enum class ValueKind { Number, Text, Binary };
+ValueKind valueKindOf(const QString &dataType);
+// A quoted literal, with the characters that could end or bend it escaped ('…' with \0 \n \r \\ \' \" \Z).
+void appendQuoted(QByteArray &out, const char *data, qsizetype length);
+// A hexadecimal literal (0x…), or '' for an empty value.
+void appendHex(QByteArray &out, const char *data, qsizetype length);
+
+// Writes tables of one database as files of SQL statements that the command-line client can load: a comment
+// header, DROP TABLE IF EXISTS, the server's CREATE TABLE (CREATE VIEW for a view) and the rows as INSERT
+// statements in batches, in utf8mb4. Rows are streamed from the server, so memory stays bounded.
+// While it lives, the connection's default database is the backed-up one and its time zone is UTC (so
+// TIMESTAMP values are written exactly); both are set back afterwards.
+class LogicalBackup
+{
+public:
+    // The largest INSERT statement written, in bytes (a single bigger row gets a statement of its own).
+    static constexpr qsizetype BatchBytes = 1 << 20;
+
+    LogicalBackup(Connection &db, const QString &database);
+    ~LogicalBackup();
+    LogicalBackup(const LogicalBackup &) = delete;
+    LogicalBackup &operator=(const LogicalBackup &) = delete;
+
+    // Writes one table or view into the file at path, which must not exist yet; a file left incomplete by a
+    // failure is removed. Throws DbError for the server's errors and std::runtime_error for the file's.
+    void write(const QString &table, const QString &path);
+    qint64 rowsWritten() const { return m_rows; }
+
+    // The first of the paths that exists already, or empty text.
+    static QString firstExisting(const QStringList &paths);
+    // Whether a file written by this class holds a view (read from its header).
+    static bool holdsView(const QString &path);
+
+private:
+    void writeRows(class QFile &file, QByteArray &out, const QString &table);
+
+    Connection &m_db;
+    QString m_database;
+    DefaultDatabase m_default;
+    QString m_timeZone;
+    qint64 m_rows = 0;
+};
+
+// Runs the statements of an SQL file on the connection, one by one, streaming the file.
+// progress, if given, is called between statements (so pending window events can run).
+void runSqlFile(Connection &db, const QString &path, const std::function<void()> &progress = {});

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "maintenance/maintlogic.h"
+#include "maintenance/frmrestore.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <exception>
+
+class frmTablora;
+
+// The maintenance and transfer buttons of the main window: check, optimise, repair and copy tables,
+// back up and restore them, save the create scripts of a database, import and export table data.
+// Lives as a child of the window whose buttons it serves.
+class Maintenance : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Maintenance(frmTablora &window);
+
+public slots:
+    void cmdCheckTable_Click();
+    void cmdOptimizeTable_Click();
+    void cmdRepairTable_Click();
+    void cmdCopyDb_Click();
+    void cmdBackup_Click();
+    void cmdRestore_Click();
+    void cmdScriptBackUp_Click();
+    void cmdInOut_Click();
+
+private:
+    // The procedure that check, optimise, repair and copy share.
+    void runOperation(MaintLogic::Operation operation);
+    // The selected entry of lstTables as listed, or empty text.
+    QString selectedEntry() const;
+    static QString describe(const std::exception &error);
+    // A failure: progress box empty, pointer back, txtError and Label13's tool tip, a critical box.
+    void fail(const QString &description);
+    // The backup of the named tables as files of statements, table by table.
+    void writeLogicalBackup(const QString &folder, const QStringList &names, int total, int start);
+    // The chosen .sql backups run after the drop loop; views after tables.
+    void runLogicalRestore(const QString &folder, const QStringList &files, int total, int start);
+
+    frmTablora &m_window;
+    RestoreSelection m_restore;
+};
+
+// Connects the maintenance and transfer buttons of the window to their handlers.
+Maintenance *attachMaintenance(frmTablora &window);

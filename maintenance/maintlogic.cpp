@@ -1,0 +1,249 @@
+#include "maintenance/maintlogic.h"
+
+#include "core/sqltext.h"
+
+namespace MaintLogic {
+
+namespace Texts {
+
+QString backedUp(const QString &folder)
+{
+    return QStringLiteral("「") + folder + QStringLiteral("」にﾊﾞｯｸｱｯﾌﾟしました。");
+}
+
+QString restored(const QString &folder)
+{
+    return QStringLiteral("「") + folder + QStringLiteral("」から復元しました。");
+}
+
+QString scriptsSaved(const QString &folder)
+{
+    return QStringLiteral("「") + folder + QStringLiteral("」にｸﾘｴｲﾄScriptを保存しました。");
+}
+
+QString fileExists(const QString &path)
+{
+    return QStringLiteral("ﾌｧｲﾙ「") + path + QStringLiteral("」が既にあります。上書きはしません。");
+}
+
+QString tableFailed(const QString &table, const QString &description, bool restore)
+{
+    return QStringLiteral("「") + table
+        + (restore ? QStringLiteral("」の復元に失敗しました。") : QStringLiteral("」のﾊﾞｯｸｱｯﾌﾟに失敗しました。"))
+        + QStringLiteral("\r\n") + description;
+}
+
+}
+
+double leadingNumber(const QString &text)
+{
+    // Blanks are passed over; the number ends at the first character that cannot continue it.
+    QString digits;
+    bool point = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            continue;
+        if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && digits.isEmpty()) {
+            digits += c;
+            continue;
+        }
+        if (c == QLatin1Char('.') && !point) {
+            point = true;
+            digits += c;
+            continue;
+        }
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            break;
+        digits += c;
+    }
+    bool ok = false;
+    const double value = digits.toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+Scope scopeOf(const QString &preTable)
+{
+    if (preTable.isEmpty())
+        return Scope::None;
+    return leadingNumber(preTable) == 0.0 ? Scope::All : Scope::One;
+}
+
+const Variant &variant(Operation operation)
+{
+    static const Variant variants[] = {
+        {QStringLiteral("ﾃｰﾌﾞﾙの検査を行います。"), QStringLiteral("全ﾃｰﾌﾞﾙの検査を行います。"),
+         QStringLiteral("問題はありませんでした。"), QStringLiteral("検査で問題が見つかりました。")},
+        {QStringLiteral("ﾃｰﾌﾞﾙの最適化を行います。"), QStringLiteral("全ﾃｰﾌﾞﾙの最適化を行います。"),
+         QStringLiteral("最適化しました。"), QStringLiteral("最適化でｴﾗｰが報告されました。")},
+        {QStringLiteral("ﾃｰﾌﾞﾙの修復を行います。"), QStringLiteral("全ﾃｰﾌﾞﾙの修復を行います。"),
+         QStringLiteral("修復しました。"), QStringLiteral("修復でｴﾗｰが報告されました。")},
+        {QStringLiteral("ﾃｰﾌﾞﾙのﾃﾞｰﾀｺﾋﾟｰを行います。"), QStringLiteral("全ﾃｰﾌﾞﾙのﾃﾞｰﾀｺﾋﾟｰを行います。"),
+         QStringLiteral("ﾃｰﾌﾞﾙをｺﾋﾟｰしました。"), QString()},
+    };
+    return variants[int(operation)];
+}
+
+QString copyName(const QString &table, const QDate &day)
+{
+    return QStringLiteral("back_") + table + day.toString(QStringLiteral("_yy_MM_dd"));
+}
+
+QString statement(Operation operation, const QString &database, const QString &name, const QDate &day)
+{
+    const QString object = SqlText::qualified(database, name);
+    switch (operation) {
+    case Operation::Check: return QStringLiteral("check table ") + object + QLatin1Char(' ');
+    case Operation::Optimize: return QStringLiteral("optimize table ") + object;
+    case Operation::Repair: return QStringLiteral("repair table ") + object;
+    case Operation::Copy:
+        return QStringLiteral("create table ") + SqlText::qualified(database, copyName(name, day))
+            + QStringLiteral(" select * from ") + object;
+    }
+    return QString();
+}
+
+namespace {
+bool isError(const Finding &row)
+{
+    return row.msgType.compare(QLatin1String("error"), Qt::CaseInsensitive) == 0;
+}
+}
+
+QList<Finding> problemsOf(Operation operation, const QList<Finding> &answer)
+{
+    switch (operation) {
+    case Operation::Check: {
+        bool problem = false;
+        QString lastStatus;
+        bool haveStatus = false;
+        for (const Finding &row : answer) {
+            if (isError(row))
+                problem = true;
+            if (row.msgType.compare(QLatin1String("status"), Qt::CaseInsensitive) == 0) {
+                lastStatus = row.msgText;
+                haveStatus = true;
+            }
+        }
+        if (haveStatus && lastStatus.compare(QLatin1String("OK"), Qt::CaseInsensitive) != 0)
+            problem = true;
+        return problem ? answer : QList<Finding>();
+    }
+    case Operation::Optimize:
+    case Operation::Repair: {
+        QList<Finding> errors;
+        for (const Finding &row : answer)
+            if (isError(row))
+                errors.append(row);
+        return errors;
+    }
+    case Operation::Copy: break;
+    }
+    return {};
+}
+
+QString formatFindings(const QList<Finding> &findings, const QString &separator)
+{
+    QStringList lines;
+    for (const Finding &f : findings)
+        lines << f.table + QStringLiteral(" : ") + f.msgType + QStringLiteral(" : ") + f.msgText;
+    return lines.join(separator);
+}
+
+QString backupStatement(const QString &tableList, const QString &escapedFolder)
+{
+    return QStringLiteral("backup table ") + tableList + QStringLiteral(" to '") + escapedFolder
+        + QLatin1Char('\'');
+}
+
+QString restoreStatement(const QString &tableList, const QString &escapedFolder)
+{
+    return QStringLiteral("restore table ") + tableList + QStringLiteral(" from '") + escapedFolder
+        + QLatin1Char('\'');
+}
+
+QString dropStatement(const QString &database, const QString &name)
+{
+    return QStringLiteral("drop table ") + SqlText::qualified(database, name);
+}
+
+QString tableList(const QString &database, const QStringList &names)
+{
+    QStringList parts;
+    for (const QString &name : names)
+        parts << SqlText::qualified(database, name);
+    return parts.join(QLatin1Char(','));
+}
+
+bool isLogicalBackupFile(const QString &fileName)
+{
+    return fileName.endsWith(QLatin1String(".sql"), Qt::CaseInsensitive);
+}
+
+QStringList restoreNames(const QStringList &selectedFiles)
+{
+    QStringList names;
+    for (QString name : selectedFiles) {
+        if (isLogicalBackupFile(name))
+            name.chop(4);
+        name.remove(QStringLiteral(".frm"), Qt::CaseInsensitive);
+        names << name;
+    }
+    if (names.isEmpty())
+        names << QString();
+    return names;
+}
+
+int restoreTotal(const QStringList &names)
+{
+    const int last = int(names.size()) - 1;
+    return last <= 0 ? 1 : 2 * last;
+}
+
+QString fileNameFor(const QString &name)
+{
+    QString file = name;
+    file.replace(QLatin1Char('/'), QStringLiteral("@002f"));
+    return file;
+}
+
+QString backupFileName(const QString &table)
+{
+    return fileNameFor(table) + QStringLiteral(".sql");
+}
+
+QString scriptFileName(const QString &kind, const QString &name)
+{
+    return kind + QLatin1Char('_') + fileNameFor(name) + QStringLiteral(".sql");
+}
+
+QString serverCharset(const QByteArray &codePage)
+{
+    const QByteArray upper = codePage.toUpper();
+    if (upper == "SHIFT_JIS" || upper == "SJIS" || upper == "CP932" || upper == "WINDOWS-31J")
+        return QStringLiteral("cp932");
+    if (upper == "EUC-JP" || upper == "EUCJP")
+        return QStringLiteral("ujis");
+    if (upper == "ISO-8859-1" || upper == "LATIN1")
+        return QStringLiteral("latin1");
+    return QStringLiteral("utf8mb4");
+}
+
+QString loadStatement(const QString &escapedPath, const QString &database, const QString &table,
+                      const QString &charset, const QString &escapedDelimiter)
+{
+    return QStringLiteral("load data infile '") + escapedPath + QStringLiteral("' into table ")
+        + SqlText::qualified(database, table) + QStringLiteral(" character set ") + charset
+        + QStringLiteral(" fields terminated by '") + escapedDelimiter
+        + QStringLiteral("' lines terminated by '\\n'");
+}
+
+QString unloadStatement(const QString &escapedPath, const QString &database, const QString &table,
+                        const QString &charset, const QString &escapedDelimiter)
+{
+    return QStringLiteral("select * from ") + SqlText::qualified(database, table)
+        + QStringLiteral(" into outfile '") + escapedPath + QStringLiteral("' character set ") + charset
+        + QStringLiteral(" fields terminated by '") + escapedDelimiter
+        + QStringLiteral("' lines terminated by '\\n'");
+}
+
+}

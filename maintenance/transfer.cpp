@@ -1,0 +1,117 @@
+// Script backup of a database's objects, and import and export of a table's rows.
+#include "maintenance/maintenance.h"
+
+#include "core/codepage.h"
+#include "core/session.h"
+#include "maintenance/frminout.h"
+#include "maintenance/logicalbackup.h"
+#include "maintenance/scriptbackup.h"
+#include "mainwindow/frmtablora.h"
+#include "widgets/waitcursor.h"
+
+#include <QDir>
+#include <mysql.h>
+#include <stdexcept>
+
+using namespace MaintLogic;
+
+void Maintenance::cmdScriptBackUp_Click()
+{
+    Session &session = Session::instance();
+    const QString database = session.database;
+    if (scopeOf(m_window.ui->lblPreTable->text()) == Scope::None || database.isEmpty()) {
+        m_window.Message(Texts::NoDatabase, Dialogs::Icon::Critical);
+        return;
+    }
+    const QString folder = Dialogs::current().chooseFolder(Texts::ScriptFolderPrompt);
+    if (folder.trimmed().isEmpty())
+        return;
+
+    WaitCursor wait;
+    try {
+        Connection &db = session.db();
+        DefaultDatabase inDatabase(db, database);
+        const QList<ScriptBackup::SchemaObject> objects = ScriptBackup::listObjects(db, database);
+        const QDir dir(folder);
+        QStringList paths;
+        for (const auto &object : objects)
+            paths << dir.filePath(scriptFileName(object.kind, object.name));
+        // Nothing is written when any of the files is there already.
+        const QString existing = LogicalBackup::firstExisting(paths);
+        if (!existing.isEmpty())
+            throw std::runtime_error(Texts::fileExists(existing).toStdString());
+
+        const int total = int(objects.size());
+        m_window.ShowCount(total, 0);
+        for (int i = 0; i < total; ++i) {
+            try {
+                ScriptBackup::write(db, database, objects[i], paths[i]);
+            } catch (const std::exception &error) {
+                throw std::runtime_error((QStringLiteral("「") + objects[i].name
+                                          + QStringLiteral("」のｸﾘｴｲﾄScriptを保存できませんでした。\r\n")
+                                          + describe(error)).toStdString());
+            }
+            m_window.ShowCount(total, i + 1);
+        }
+    } catch (const std::exception &error) {
+        wait.restore();
+        fail(describe(error));
+        return;
+    }
+    m_window.DrawStatus(1, true);
+    wait.restore();
+    m_window.Message(Texts::scriptsSaved(folder), Dialogs::Icon::Information);
+}
+
+void Maintenance::cmdInOut_Click()
+{
+    Session &session = Session::instance();
+    if (scopeOf(m_window.ui->lblPreTable->text()) == Scope::None || session.database.isEmpty()) {
+        m_window.Message(Texts::NoDatabase, Dialogs::Icon::Critical);
+        return;
+    }
+    const QString entry = selectedEntry();
+    if (entry.isEmpty()) {
+        m_window.Message(Texts::NoTableSelected, Dialogs::Icon::Critical);
+        return;
+    }
+    // The files are the server's: only a server on this machine makes them the user's files.
+    if (!session.isLocalhost)
+        return;
+    const QString table = frmTablora::EntryName(entry);
+
+    bool importing = false;
+    QString path, delimiter;
+    {
+        frmInOut dialog(table, session.settings.inoutpath, &m_window);
+        if (Dialogs::current().showModal(&dialog) != QDialog::Accepted)
+            return;
+        session.settings.inoutpath = dialog.folder();
+        importing = dialog.importing();
+        path = dialog.path();
+        delimiter = dialog.delimiter();
+    }
+
+    WaitCursor wait;
+    qulonglong rows = 0;
+    try {
+        Connection &db = session.db();
+        const QString charset = serverCharset(CodePage::name());
+        const QString escapedPath = db.escape(path);
+        const QString escapedDelimiter = db.escape(delimiter);
+        db.Execute(importing ? loadStatement(escapedPath, session.database, table, charset, escapedDelimiter)
+                             : unloadStatement(escapedPath, session.database, table, charset, escapedDelimiter));
+        rows = mysql_affected_rows(db.handle());
+    } catch (const std::exception &error) {
+        wait.restore();
+        fail(describe(error));
+        return;
+    }
+    m_window.DrawStatus(1, true);
+    wait.restore();
+    const QString count = QStringLiteral("（") + QString::number(rows) + QStringLiteral("件）");
+    m_window.Message(QStringLiteral("「") + path
+                         + (importing ? QStringLiteral("」から取り込みました。") : QStringLiteral("」に出力しました。"))
+                         + count,
+                     Dialogs::Icon::Information);
+}

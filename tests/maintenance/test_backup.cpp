@@ -1,0 +1,304 @@
+// Backup and restore through the real main window: the server's statements first, the files of
+// statements when the server has no BACKUP TABLE.
+#include "windowtest.h"
+
+#include "connection.h"
+#include "maintenance/frmrestore.h"
+#include "maintenance/maintenance.h"
+#include "mainwindow/frmtablora.h"
+#include "scripteddialogs.h"
+#include "session.h"
+
+#include <QDir>
+#include <QFile>
+
+using Answer = Dialogs::Answer;
+using Icon = Dialogs::Icon;
+
+namespace {
+QString q(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+const QString Warning = QString::fromUtf8(
+    "データは上書きされません。事前に削除または、保存先を別けて下さい。\r\n保存先のﾌｫﾙﾀﾞを選択して下さい。");
+
+// Drives the restore dialog: opens the folder, selects the files, confirms.
+std::function<int(QWidget *)> pick(const QString &folder, const QStringList &files)
+{
+    return [folder, files](QWidget *window) {
+        auto *dialog = qobject_cast<frmRestore *>(window);
+        EXPECT_NE(dialog, nullptr);
+        if (!dialog)
+            return 0;
+        EXPECT_EQ(dialog->windowTitle(), q("復元"));
+        EXPECT_EQ(dialog->ui->Label1->text(),
+                  q("復元したいバックアップファイルを選択してください。\r\n\r\n複数選択も可能です。"));
+        dialog->setDirPath(folder);
+        dialog->selectFiles(files);
+        dialog->ui->cmdOk->click();
+        return dialog->result();
+    };
+}
+}
+
+class BackupRestore : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        loadShop();
+    }
+    QStringList shopTables() const
+    {
+        return {q("access_log"), q("customers"), q("items"), q("order details"), q("order_totals"), q("orders")};
+    }
+    QStringList filesIn(const QString &folder) const
+    {
+        return QDir(folder).entryList(QDir::Files, QDir::Name);
+    }
+    QString backupFolder(const QString &name)
+    {
+        const QString folder = work.filePath(name);
+        QDir().mkpath(folder);
+        return folder;
+    }
+};
+
+TEST_F(BackupRestore, AllTablesAreBackedUpAndRestoredRowForRow)
+{
+    chooseDatabase();
+    const QString folder = backupFolder(q("all"));
+    recorder->clear();
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+        window->ui->cmdBackup->click();
+        EXPECT_EQ(dialogs.shown[1].kind, ScriptedDialogs::Kind::Folder);
+        EXPECT_EQ(dialogs.shown[1].text, Warning);
+        EXPECT_EQ(dialogs.messages(), (QStringList{q("全ﾃｰﾌﾞﾙのﾊﾞｯｸｱｯﾌﾟを行います。"),
+                                                   q("「") + folder + q("」にﾊﾞｯｸｱｯﾌﾟしました。")}));
+    }
+    // The server's statement went first, as written; the server had none, so the files were written.
+    ASSERT_FALSE(recorder->statements().isEmpty());
+    EXPECT_EQ(recorder->statements().first(),
+              q("backup table ") + db + q(".access_log,") + db + q(".customers,") + db + q(".items,") + db
+                  + q(".`order details`,") + db + q(".order_totals,") + db + q(".orders to '") + folder + q("'"));
+    QStringList expectedFiles;
+    for (const QString &t : shopTables())
+        expectedFiles << t + q(".sql");
+    EXPECT_EQ(filesIn(folder), expectedFiles);
+    EXPECT_EQ(window->ui->lblCnt->text(), q("12/12"));
+
+    QMap<QString, QList<QStringList>> before;
+    for (const QString &t : shopTables())
+        before[t] = tableRows(db, t);
+    // Lose data: change rows, drop a table and the view.
+    exec(q("UPDATE items SET name = 'x'"));
+    exec(q("DELETE FROM access_log"));
+    exec(q("DROP VIEW order_totals"));
+    exec(q("SET FOREIGN_KEY_CHECKS=0"));
+    exec(q("DROP TABLE customers"));
+    exec(q("SET FOREIGN_KEY_CHECKS=1"));
+
+    recorder->clear();
+    {
+        ScriptedDialogs dialogs;
+        // Listed in name order; the view's file comes before orders.sql but is run after the tables.
+        dialogs.modal(pick(folder, expectedFiles)).answer(Answer::Ok).answer(Answer::Ok);
+        window->ui->cmdRestore->click();
+        EXPECT_EQ(dialogs.messages(),
+                  (QStringList{q("復元前に、既存のテーブルは削除する必要があります。\r\n\r\n削除を行い、復元しますか？"),
+                               q("「") + folder + q("」から復元しました。")}));
+        EXPECT_EQ(dialogs.shown[1].icon, Icon::Critical);
+        EXPECT_EQ(dialogs.shown[1].buttons, Dialogs::Buttons::OkCancel);
+    }
+    const QStringList sent = recorder->statements();
+    for (const QString &t : shopTables())
+        EXPECT_TRUE(sent.contains(q("drop table ") + db + q(".") + (t.contains(' ') ? q("`") + t + q("`") : t)));
+    EXPECT_TRUE(window->ui->txtError->text().isEmpty());
+    for (const QString &t : shopTables())
+        EXPECT_EQ(tableRows(db, t), before[t]) << t.toStdString();
+    EXPECT_EQ(scalar(q("select TABLE_TYPE from information_schema.TABLES where TABLE_SCHEMA='") + db
+                     + q("' and TABLE_NAME='order_totals'")),
+              q("VIEW"));
+    // The program's connection has its own settings back.
+    auto rs = Session::instance().db().Execute(q("select @@foreign_key_checks, @@time_zone = @@global.time_zone"));
+    EXPECT_EQ(rs->Value(0), q("1"));
+    EXPECT_EQ(rs->Value(1), q("1"));
+}
+
+TEST_F(BackupRestore, EveryKindOfValueComesBackExactly)
+{
+    exec(q("CREATE TABLE `odd values` ("
+           " id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, t VARCHAR(200) NULL, x TEXT NULL, b LONGBLOB NULL,"
+           " vb VARBINARY(16) NULL, d DECIMAL(30,10) NULL, f DOUBLE NULL, dt DATETIME(6) NULL, da DATE NULL,"
+           " ts TIMESTAMP NULL DEFAULT NULL, tm TIME NULL, bt BIT(10) NULL, e ENUM('a','b''c') NULL,"
+           " j JSON NULL, g INT AS (id * 2) VIRTUAL) ENGINE=InnoDB"));
+    exec(q("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_AUTO_VALUE_ON_ZERO')")); // keep the id 0
+    exec(q("INSERT INTO `odd values` (id, t, x, b, vb, d, f, dt, da, ts, tm, bt, e, j) VALUES "
+           "(0, '醤油 ''quoted'' \\\\ back\\\\slash \"dq\"', 'line\\nbreak\\r\\ttab\\0nul\\Zctrl', "
+           " UNHEX('00FF5C27220A0D1A'), '', -12345678901234567890.0123456789, 1.5e-300,"
+           " '2026-12-07 23:59:59.123456', '0001-01-01', '2038-01-19 03:14:07', '-838:59:59', b'1010101010',"
+           " 'b''c', '{\"k\": \"値\"}'),"
+           "(2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
+           "(3, '', '', '', NULL, 0, 0, '1970-01-01 00:00:00', NULL, '2000-02-29 12:00:00', '00:00:00', b'0',"
+           " 'a', '[]')"));
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += char(i);
+    exec(q("INSERT INTO `odd values` (id, b) VALUES (4, UNHEX('")
+         + QString::fromLatin1(QByteArray(all.data(), int(all.size())).toHex()) + q("'))"));
+    chooseDatabase();
+    chooseTable(q("odd values"));
+    const auto before = tableRows(db, q("odd values"));
+    ASSERT_EQ(before.size(), 4);
+    const QString folder = backupFolder(q("odd"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+        window->ui->cmdBackup->click();
+        EXPECT_EQ(dialogs.messages().first(), q("[TABLE]\todd valuesﾃｰﾌﾞﾙのﾊﾞｯｸｱｯﾌﾟを行います。"));
+    }
+    EXPECT_EQ(filesIn(folder), QStringList{q("odd values.sql")});
+    exec(q("DELETE FROM `odd values`"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.modal(pick(folder, {q("odd values.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+        window->ui->cmdRestore->click();
+    }
+    EXPECT_EQ(tableRows(db, q("odd values")), before);
+
+    // The file is loadable by the command-line client as well.
+    const QString other = otherDatabase();
+    EXPECT_EQ(loadWithClient(other, QDir(folder).filePath(q("odd values.sql"))), QString());
+    EXPECT_EQ(tableRows(other, q("odd values")), before);
+}
+
+TEST_F(BackupRestore, AnExistingFileIsNeverOverwritten)
+{
+    chooseDatabase();
+    const QString folder = backupFolder(q("kept"));
+    const QString existing = QDir(folder).filePath(q("items.sql"));
+    {
+        QFile file(existing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+    window->ui->cmdBackup->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(dialogs.messages()[1], q("ﾌｧｲﾙ「") + existing + q("」が既にあります。上書きはしません。"));
+    EXPECT_EQ(dialogs.shown.last().icon, Icon::Critical);
+    // Nothing was written, not even the tables before items.
+    EXPECT_EQ(filesIn(folder), QStringList{q("items.sql")});
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("keep me"));
+    EXPECT_EQ(window->ui->picStatus->fraction(), 0.0);
+}
+
+TEST_F(BackupRestore, AFailingTableIsNamedAndTheFilesBeforeItStay)
+{
+    chooseDatabase();
+    window->ui->lstTables->addItem(q("[TABLE]\tvanished"));
+    const QString folder = backupFolder(q("partial"));
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+    window->ui->cmdBackup->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_TRUE(dialogs.messages()[1].startsWith(q("「vanished」のﾊﾞｯｸｱｯﾌﾟに失敗しました。\r\n")));
+    EXPECT_TRUE(window->ui->txtError->text().contains(q("vanished")));
+    QStringList expected;
+    for (const QString &t : shopTables())
+        expected << t + q(".sql");
+    EXPECT_EQ(filesIn(folder), expected);
+}
+
+TEST_F(BackupRestore, CancelPathsSendNothing)
+{
+    chooseDatabase();
+    recorder->clear();
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Cancel);              // the confirmation
+        window->ui->cmdBackup->click();
+        dialogs.answer(Answer::Ok).folder(QString()); // the folder choice
+        window->ui->cmdBackup->click();
+        dialogs.answer(Answer::Ok).folder(q("   "));  // blanks only
+        window->ui->cmdBackup->click();
+        dialogs.modal([](QWidget *w) {                // the restore dialog cancelled
+            auto *dialog = qobject_cast<frmRestore *>(w);
+            dialog->ui->cmdCancel->click();
+            return dialog->result();
+        });
+        window->ui->cmdRestore->click();
+        dialogs.modal(pick(work.path(), {}));         // confirmed without a file
+        window->ui->cmdRestore->click();
+        EXPECT_EQ(dialogs.messages().size(), 3);
+    }
+    EXPECT_TRUE(recorder->statements().isEmpty());
+
+    // Cancelling the drop confirmation sends no drop.
+    const QString folder = backupFolder(q("cancel"));
+    QFile(QDir(folder).filePath(q("items.sql"))).open(QIODevice::WriteOnly);
+    ScriptedDialogs dialogs;
+    dialogs.modal(pick(folder, {q("items.sql")})).answer(Answer::Cancel);
+    window->ui->cmdRestore->click();
+    EXPECT_TRUE(recorder->statements().isEmpty());
+    EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
+}
+
+TEST_F(BackupRestore, ServerSideBackupFilesGoThroughTheServersStatements)
+{
+    chooseDatabase();
+    // A folder with a backslash in its name: doubled in the statement, as chosen in the message.
+    const QString folder = backupFolder(q("back\\slash"));
+    for (const char *name : {"Orders.FRM", "ghost.frm", "readme.txt"})
+        QFile(QDir(folder).filePath(q(name))).open(QIODevice::WriteOnly);
+    recorder->clear();
+    ScriptedDialogs dialogs;
+    dialogs.modal([folder](QWidget *w) {
+               auto *dialog = qobject_cast<frmRestore *>(w);
+               dialog->setDirPath(folder);
+               QStringList listed;
+               for (int i = 0; i < dialog->ui->File1->count(); ++i)
+                   listed << dialog->ui->File1->item(i)->text();
+               EXPECT_EQ(listed, (QStringList{q("ghost.frm"), q("Orders.FRM")}));
+               dialog->selectFiles(listed);
+               dialog->ui->cmdOk->click();
+               return dialog->result();
+           })
+        .answer(Answer::Ok)
+        .answer(Answer::Ok);
+    window->ui->cmdRestore->click();
+    QString escaped = folder;
+    escaped.replace(q("\\"), q("\\\\"));
+    // The drops of tables that are not there fail silently; the server then rejects RESTORE TABLE.
+    EXPECT_EQ(recorder->statements(),
+              (QStringList{q("drop table ") + db + q(".ghost"), q("drop table ") + db + q(".Orders"),
+                           q("restore table ") + db + q(".ghost,") + db + q(".Orders from '") + escaped + q("'")}));
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_TRUE(dialogs.messages()[1].contains(q("1064")));
+    EXPECT_EQ(window->ui->txtError->text(), dialogs.messages()[1]);
+    EXPECT_EQ(window->ui->lblCnt->text(), q("2/2"));
+}
+
+TEST_F(BackupRestore, ATableWithABlankIsBackedUpAlone)
+{
+    chooseDatabase();
+    chooseTable(q("order details"));
+    const QString folder = backupFolder(q("back\\slash"));
+    recorder->clear();
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+    window->ui->cmdBackup->click();
+    QString escaped = folder;
+    escaped.replace(q("\\"), q("\\\\"));
+    EXPECT_EQ(recorder->statements().first(),
+              q("backup table ") + db + q(".`order details` to '") + escaped + q("'"));
+    EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」にﾊﾞｯｸｱｯﾌﾟしました。"));
+    EXPECT_EQ(filesIn(folder), QStringList{q("order details.sql")});
+}

@@ -1,0 +1,179 @@
+// The maintenance rules that need no window and no server.
+#include "maintenance/logicalbackup.h"
+#include "maintenance/maintlogic.h"
+#include "maintenance/sqlscript.h"
+
+#include <gtest/gtest.h>
+
+using namespace MaintLogic;
+
+namespace {
+QString q(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+}
+
+TEST(MaintLogic, ScopeFollowsTheMarkersLeadingNumber)
+{
+    EXPECT_EQ(scopeOf(QString()), Scope::None);
+    EXPECT_EQ(scopeOf(q("0")), Scope::All);
+    EXPECT_EQ(scopeOf(q("0:database,1:table")), Scope::All); // the label's design text
+    EXPECT_EQ(scopeOf(q("1")), Scope::One);
+    EXPECT_EQ(scopeOf(q(" 2")), Scope::One);
+    EXPECT_EQ(scopeOf(q("x")), Scope::All);
+    EXPECT_DOUBLE_EQ(leadingNumber(q("1:table")), 1.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(q("-1.5abc")), -1.5);
+}
+
+TEST(MaintLogic, StatementsNamePlainNamesLetterForLetterAndQuoteOthers)
+{
+    const QDate day(2026, 12, 7);
+    EXPECT_EQ(statement(Operation::Check, q("shop"), q("orders"), day), q("check table shop.orders "));
+    EXPECT_EQ(statement(Operation::Optimize, q("shop"), q("orders"), day), q("optimize table shop.orders"));
+    EXPECT_EQ(statement(Operation::Repair, q("shop"), q("orders"), day), q("repair table shop.orders"));
+    EXPECT_EQ(statement(Operation::Copy, q("shop"), q("orders"), day),
+              q("create table shop.back_orders_26_12_07 select * from shop.orders"));
+    EXPECT_EQ(statement(Operation::Check, q("shop"), q("order details"), day),
+              q("check table shop.`order details` "));
+    EXPECT_EQ(statement(Operation::Copy, q("my db"), q("a`b"), QDate(2031, 1, 2)),
+              q("create table `my db`.`back_a``b_31_01_02` select * from `my db`.`a``b`"));
+}
+
+TEST(MaintLogic, VariantTexts)
+{
+    EXPECT_EQ(variant(Operation::Check).singleConfirm, q("ﾃｰﾌﾞﾙの検査を行います。"));
+    EXPECT_EQ(variant(Operation::Optimize).allConfirm, q("全ﾃｰﾌﾞﾙの最適化を行います。"));
+    EXPECT_EQ(variant(Operation::Repair).resultMessage, q("修復しました。"));
+    EXPECT_EQ(variant(Operation::Copy).singleConfirm, q("ﾃｰﾌﾞﾙのﾃﾞｰﾀｺﾋﾟｰを行います。"));
+    EXPECT_EQ(variant(Operation::Copy).resultMessage, q("ﾃｰﾌﾞﾙをｺﾋﾟｰしました。"));
+}
+
+TEST(MaintLogic, ProblemsInTheServersAnswer)
+{
+    const QList<Finding> ok = {{q("s.t"), q("check"), q("OK")}};
+    const QList<Finding> okStatus = {{q("s.t"), q("warning"), q("1 client is using the table")},
+                                     {q("s.t"), q("status"), q("OK")}};
+    const QList<Finding> corrupt = {{q("s.t"), q("error"), q("Size of datafile is: 6 Should be: 60")},
+                                    {q("s.t"), q("error"), q("Corrupt")}};
+    const QList<Finding> missing = {{q("s.x"), q("Error"), q("Table 's.x' doesn't exist")},
+                                    {q("s.x"), q("status"), q("Operation failed")}};
+    const QList<Finding> notOk = {{q("s.t"), q("status"), q("Table is marked as crashed")}};
+    EXPECT_TRUE(problemsOf(Operation::Check, okStatus).isEmpty());
+    EXPECT_TRUE(problemsOf(Operation::Check, ok).isEmpty()); // no status row at all: nothing to judge by
+    EXPECT_EQ(problemsOf(Operation::Check, corrupt), corrupt);
+    EXPECT_EQ(problemsOf(Operation::Check, missing), missing);
+    EXPECT_EQ(problemsOf(Operation::Check, notOk), notOk);
+    // Optimise and repair report only the error rows.
+    EXPECT_EQ(problemsOf(Operation::Repair, missing), missing.mid(0, 1));
+    EXPECT_TRUE(problemsOf(Operation::Optimize, notOk).isEmpty());
+    EXPECT_TRUE(problemsOf(Operation::Copy, corrupt).isEmpty());
+    EXPECT_EQ(formatFindings(missing, q("\n")),
+              q("s.x : Error : Table 's.x' doesn't exist\ns.x : status : Operation failed"));
+}
+
+TEST(MaintLogic, BackupAndRestoreStatements)
+{
+    EXPECT_EQ(tableList(q("shop"), {q("a"), q("order details")}), q("shop.a,shop.`order details`"));
+    EXPECT_EQ(backupStatement(q("shop.a,shop.b"), q("C:\\\\bk")), q("backup table shop.a,shop.b to 'C:\\\\bk'"));
+    EXPECT_EQ(restoreStatement(q("shop.a"), q("/bk")), q("restore table shop.a from '/bk'"));
+    EXPECT_EQ(dropStatement(q("shop"), q("a")), q("drop table shop.a"));
+    EXPECT_EQ(Texts::backedUp(q("C:\\bk")), q("「C:\\bk」にﾊﾞｯｸｱｯﾌﾟしました。"));
+    EXPECT_EQ(Texts::restored(q("/bk")), q("「/bk」から復元しました。"));
+}
+
+TEST(MaintLogic, RestoreNameList)
+{
+    EXPECT_EQ(restoreNames({}), QStringList{QString()});
+    EXPECT_EQ(restoreNames({q("Orders.FRM"), q("items.frm"), q("a.Frm.frm"), q("notes.sql"), q("x.SQL")}),
+              (QStringList{q("Orders"), q("items"), q("a"), q("notes"), q("x")}));
+    // Every occurrence goes, not only the extension.
+    EXPECT_EQ(restoreNames({q("a.frmb.frm")}), QStringList{q("ab")});
+    EXPECT_EQ(restoreTotal({q("a")}), 1);
+    EXPECT_EQ(restoreTotal({q("a"), q("b")}), 2);
+    EXPECT_EQ(restoreTotal({q("a"), q("b"), q("c")}), 4);
+    EXPECT_EQ(backupFileName(q("order details")), q("order details.sql"));
+    EXPECT_EQ(backupFileName(q("a/b")), q("a@002fb.sql"));
+    EXPECT_EQ(scriptFileName(q("view"), q("v")), q("view_v.sql"));
+}
+
+TEST(MaintLogic, ImportAndExportStatements)
+{
+    EXPECT_EQ(loadStatement(q("/d/x.txt"), q("shop"), q("order details"), q("utf8mb4"), q(",")),
+              q("load data infile '/d/x.txt' into table shop.`order details` character set utf8mb4 "
+                "fields terminated by ',' lines terminated by '\\n'"));
+    EXPECT_EQ(unloadStatement(q("/d/x.txt"), q("shop"), q("items"), q("cp932"), q("\t")),
+              q("select * from shop.items into outfile '/d/x.txt' character set cp932 "
+                "fields terminated by '\t' lines terminated by '\\n'"));
+    EXPECT_EQ(serverCharset("UTF-8"), q("utf8mb4"));
+    EXPECT_EQ(serverCharset("SHIFT_JIS"), q("cp932"));
+    EXPECT_EQ(serverCharset("EUC-JP"), q("ujis"));
+}
+
+TEST(LogicalBackup, ValuesCannotEndTheirLiterals)
+{
+    QByteArray out;
+    const QByteArray text("it's \\ \"q\"\n\r\x1a", 13);
+    appendQuoted(out, text.constData(), text.size());
+    EXPECT_EQ(out, QByteArray("'it\\'s \\\\ \\\"q\\\"\\n\\r\\Z'"));
+    out.clear();
+    const QByteArray zero("a\0b", 3);
+    appendQuoted(out, zero.constData(), zero.size());
+    EXPECT_EQ(out, QByteArray("'a\\0b'"));
+    out.clear();
+    const QByteArray japanese = q("醤油").toUtf8();
+    appendQuoted(out, japanese.constData(), japanese.size());
+    EXPECT_EQ(out, "'" + japanese + "'");
+    out.clear();
+    appendHex(out, "\x00\xff\x10", 3);
+    EXPECT_EQ(out, QByteArray("0x00FF10"));
+    out.clear();
+    appendHex(out, "", 0);
+    EXPECT_EQ(out, QByteArray("''"));
+    EXPECT_EQ(valueKindOf(q("DECIMAL")), ValueKind::Number);
+    EXPECT_EQ(valueKindOf(q("longblob")), ValueKind::Binary);
+    EXPECT_EQ(valueKindOf(q("bit")), ValueKind::Binary);
+    EXPECT_EQ(valueKindOf(q("datetime")), ValueKind::Text);
+    EXPECT_EQ(valueKindOf(q("json")), ValueKind::Text);
+}
+
+namespace {
+QList<QByteArray> split(const QByteArray &text, qsizetype piece)
+{
+    QList<QByteArray> statements;
+    SqlScriptSplitter splitter([&](const QByteArray &s) { statements << s; });
+    for (qsizetype i = 0; i < text.size(); i += piece)
+        splitter.feed(text.mid(i, piece));
+    splitter.finish();
+    return statements;
+}
+}
+
+TEST(SqlScriptSplitter, StatementsAsTheClientReadsThem)
+{
+    const QByteArray script =
+        "-- a comment line\n"
+        "# another\n"
+        "SET NAMES utf8mb4;\n"
+        "INSERT INTO t VALUES ('a;b', 'it\\'s', \"x\\\";y\", '--not', 'a''b');\n"
+        "CREATE TABLE `x;y` (a int) /* c;d */;\n"
+        "DELIMITER ;;\n"
+        "CREATE PROCEDURE p() BEGIN SELECT 1; SELECT 2; END ;;\n"
+        "DELIMITER ;\n"
+        "select 3 - -1;\n"
+        "delete from t -- trailing comment\n"
+        "where a = 1;\n"
+        "select 'last'";
+    const QList<QByteArray> expected = {
+        "SET NAMES utf8mb4",
+        "INSERT INTO t VALUES ('a;b', 'it\\'s', \"x\\\";y\", '--not', 'a''b')",
+        "CREATE TABLE `x;y` (a int) /* c;d */",
+        "CREATE PROCEDURE p() BEGIN SELECT 1; SELECT 2; END",
+        "select 3 - -1",
+        "delete from t \nwhere a = 1",
+        "select 'last'",
+    };
+    // Whatever the pieces the text arrives in, the statements are the same.
+    for (const qsizetype piece : {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(7), script.size()})
+        EXPECT_EQ(split(script, piece), expected) << "pieces of " << piece;
+}
