@@ -17,6 +17,30 @@
 #include <QRadioButton>
 #include <QTimer>
 
+namespace {
+
+// The entry of a list that is chosen (current and selected), or empty text when none is.
+QString chosenEntry(const QListWidget *list)
+{
+    const QListWidgetItem *item = list->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+// Closes the shared recordset and the connection; a server that went away must not stop the caller.
+void closeConnectionQuietly()
+{
+    Session &session = Session::instance();
+    try {
+        session.CloseRecordset();
+        session.CloseConnection();
+    } catch (const std::exception &) {
+        session.recordset.reset();
+        session.connection.reset();
+    }
+}
+
+} // namespace
+
 frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::frmTablora)
@@ -142,16 +166,9 @@ void frmTablora::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    Session &session = Session::instance();
-    SettingsStore(m_settingsFolder).Save(session);
+    SettingsStore(m_settingsFolder).Save(Session::instance());
     // Closing must not fail even when the server went away meanwhile.
-    try {
-        session.CloseRecordset();
-        session.CloseConnection();
-    } catch (const std::exception &) {
-        session.recordset.reset();
-        session.connection.reset();
-    }
+    closeConnectionQuietly();
     emit unloaded();
 }
 
@@ -182,8 +199,7 @@ void frmTablora::EnableControls(bool connected)
     ui->lstDb->clear();
     ui->lstTables->clear();
     ui->lstProcFunc->clear();
-    for (Grid *grid : {ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Status, ui->flGrid_Data})
-        grid->Clear();
+    ClearGrids();
     ui->lblRecordCount->clear();
 
     for (QWidget *w : std::initializer_list<QWidget *>{ui->cmdConnect, ui->cboDSNList, ui->cboDrivers,
@@ -206,6 +222,9 @@ void frmTablora::ShowCount(int total, int current)
     ui->lblCnt->setText(QString::number(current) + QLatin1Char('/') + QString::number(total));
     Events::pump();
     DrawStatus(total == 0 ? 0.0 : double(current) / double(total), false);
+    // The pump runs at most every few tens of milliseconds; the counter is shown with the box all the same.
+    if (ui->lblCnt->isVisible())
+        ui->lblCnt->repaint();
 }
 
 void frmTablora::DrawStatus(double fraction, bool exact)
@@ -239,42 +258,31 @@ QString frmTablora::EntryKind(const QString &entry)
 
 QString frmTablora::SelectedTable() const
 {
-    const QListWidgetItem *item = ui->lstTables->currentItem();
-    return item && item->isSelected() ? MainLogic::EntryName(item->text()) : QString();
+    return MainLogic::EntryName(chosenEntry(ui->lstTables));
 }
 
 QString frmTablora::SelectedTableKind() const
 {
-    const QListWidgetItem *item = ui->lstTables->currentItem();
-    return item && item->isSelected() ? MainLogic::EntryKind(item->text()) : QString();
+    return MainLogic::EntryKind(chosenEntry(ui->lstTables));
 }
 
 QString frmTablora::SelectedRoutine() const
 {
-    const QListWidgetItem *item = ui->lstProcFunc->currentItem();
-    return item && item->isSelected() ? MainLogic::EntryName(item->text()) : QString();
+    return MainLogic::EntryName(chosenEntry(ui->lstProcFunc));
 }
 
 QString frmTablora::SelectedRoutineKind() const
 {
-    const QListWidgetItem *item = ui->lstProcFunc->currentItem();
-    return item && item->isSelected() ? MainLogic::EntryKind(item->text()) : QString();
+    return MainLogic::EntryKind(chosenEntry(ui->lstProcFunc));
 }
 
 void frmTablora::cmdClose_Click()
 {
-    Session &session = Session::instance();
-    try {
-        session.CloseRecordset();
-        session.CloseConnection();
-    } catch (const std::exception &) {
-        session.recordset.reset();
-        session.connection.reset();
-    }
+    closeConnectionQuietly();
     EnableControls(false);
     if (onDisconnect)
         onDisconnect();
-    session.isLocalhost = false;
+    Session::instance().isLocalhost = false;
 }
 
 void frmTablora::cmdEnd_Click()

@@ -100,7 +100,8 @@ private:
     void Form_Load();
     void Form_Unload();
     void FillConnectLists();
-    void ClearGrid(Grid *grid);
+    // The four grids back to 1 column and 1 row.
+    void ClearGrids();
     void FillGrid(Grid *grid, const QString &sql);
     void SetTableButtons(bool enabled);
 

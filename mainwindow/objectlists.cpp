@@ -73,14 +73,15 @@ int fillFromRecordset(Grid *grid, Recordset &rs, const QColor &headerColor)
 
 } // namespace
 
-void frmTablora::ClearGrid(Grid *grid)
+void frmTablora::ClearGrids()
 {
-    grid->Clear();
+    for (Grid *grid : {ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Status, ui->flGrid_Data})
+        grid->Clear();
 }
 
 void frmTablora::FillGrid(Grid *grid, const QString &sql)
 {
-    ClearGrid(grid);
+    grid->Clear();
     grid->setRedraw(false);
     std::unique_ptr<Recordset> rs;
     try {
@@ -105,8 +106,7 @@ void frmTablora::cmdShowDb_Click()
     ui->lstDb->clear();
     ui->lstTables->clear();
     ui->lstProcFunc->clear();
-    for (Grid *grid : {ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Status, ui->flGrid_Data})
-        ClearGrid(grid);
+    ClearGrids();
     ui->txtField->clear();
     m_tableColumns.clear();
 
@@ -166,8 +166,7 @@ void frmTablora::lstDb_Click()
 
     ui->lblCkTableName->setText(database + QStringLiteral("全ﾃｰﾌﾞﾙ"));
     ui->lstTables->clear();
-    for (Grid *grid : {ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Status, ui->flGrid_Data})
-        ClearGrid(grid);
+    ClearGrids();
     ui->lstProcFunc->clear();
     ui->txtField->clear();
     ui->txtProc->clear();
@@ -266,7 +265,7 @@ void frmTablora::lstTables_Click()
     ui->lblCreateTable->clear();
     m_tableColumns.clear();
     for (Grid *grid : {ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Data})
-        ClearGrid(grid);
+        grid->Clear();
     ui->lblRecordCount->clear();
 
     ui->cmdDropTable->setEnabled(true);
@@ -353,7 +352,7 @@ void frmTablora::cmdDataGet_Click()
     if (table.isEmpty() || session.database.isEmpty())
         return;
     Grid *grid = ui->flGrid_Data;
-    ClearGrid(grid);
+    grid->Clear();
     ui->lblRecordCount->clear();
     optField[3]->setChecked(true);
 

@@ -59,7 +59,12 @@ void ProgressBox::draw(double fraction, bool exact)
 {
     m_fraction = fraction;
     m_exact = exact;
-    update();
+    // Drawn on the spot, as a long operation goes on without returning to the event loop: the box shows
+    // the step that is running, not the one before it.
+    if (isVisible() && updatesEnabled())
+        repaint();
+    else
+        update();
 }
 
 QString ProgressBox::text() const

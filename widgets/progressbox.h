@@ -19,6 +19,7 @@ public:
     // The painter must draw on a raster device (QImage or a widget's backing store).
     static void render(QPainter &painter, const QRect &rect, double fraction, bool exact);
 
+    // Draws the box now when it is on screen (later otherwise).
     void draw(double fraction, bool exact);
     double fraction() const { return m_fraction; }
     bool exact() const { return m_exact; }

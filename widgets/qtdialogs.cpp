@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
+#include <QVBoxLayout>
 
 namespace {
 // Ends a local event loop when the watched window is hidden.
@@ -83,9 +85,29 @@ Dialogs::Answer QtDialogs::message(const QString &title, const QString &text, Ic
 
 QString QtDialogs::chooseFolder(const QString &prompt)
 {
-    // The prompt is the dialog's caption, so it is shown while the user chooses.
-    return QFileDialog::getExistingDirectory(parentWidget(), prompt, QString(),
-                                             QFileDialog::ShowDirsOnly);
+    // The prompt stands above Qt's folder chooser, whole: a caption shows one line at best, and some
+    // prompts are two (a warning, then what to choose). The caption carries it too, on one line.
+    QString caption = prompt;
+    caption.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QDialog frame(parentWidget());
+    frame.setWindowTitle(caption);
+    auto *layout = new QVBoxLayout(&frame);
+    auto *label = new QLabel(QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), &frame);
+    label->setObjectName(QStringLiteral("lblPrompt"));
+    label->setWordWrap(true);
+    auto *chooser = new QFileDialog(&frame);
+    chooser->setWindowFlags(Qt::Widget);
+    chooser->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+    chooser->setFileMode(QFileDialog::Directory);
+    label->setBuddy(chooser);
+    layout->addWidget(label);
+    layout->addWidget(chooser);
+    QObject::connect(chooser, &QDialog::finished, &frame, &QDialog::done);
+    if (frame.exec() != QDialog::Accepted)
+        return QString();
+    // Only a folder of the file system has a path; anything else counts as no choice.
+    return chooser->selectedFiles().value(0);
 }
 
 QString QtDialogs::openFile(const QString &title, const QString &filter)

@@ -141,3 +141,33 @@ TEST_F(ObjectLists, ADatabaseThatVanishedShowsTheErrorInABox)
     EXPECT_TRUE(ui->flGrid_Status->Redraw());
     exec("CREATE DATABASE " + db);   // for the fixture's clean-up
 }
+
+TEST_F(ObjectLists, NamesWithQuotesBlanksAndBackticksAreBrowsedWhole)
+{
+    const QString odd = db.left(40) + " o'k `q";
+    const QString quoted = "`" + QString(odd).replace("`", "``") + "`";
+    exec("DROP DATABASE IF EXISTS " + quoted);
+    exec("CREATE DATABASE " + quoted);
+    exec("CREATE TABLE " + quoted + ".`it's ``x`` \\t` (`a b` INT, c VARCHAR(10))");
+    exec("INSERT INTO " + quoted + ".`it's ``x`` \\t` VALUES (1, 'q''\\\\'), (NULL, NULL)");
+    exec("CREATE PROCEDURE " + quoted + ".`my 'proc` () BEGIN END");
+    connectWindow("root", server.password);
+    chooseDatabase(odd);
+    const QString table = "it's `x` \\t";
+    EXPECT_EQ(items(ui->lstTables), QStringList{"[TABLE]\t" + table});
+    EXPECT_EQ(items(ui->lstProcFunc), QStringList{"[PROC]\tmy 'proc"});
+    EXPECT_EQ(ui->flGrid_Status->Rows(), 2);
+    EXPECT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
+
+    ASSERT_TRUE(choose(ui->lstTables, "[TABLE]\t" + table));
+    EXPECT_EQ(window->TableColumns(), (QStringList{"a b", "c"}));
+    EXPECT_TRUE(ui->txtError->text().isEmpty()) << ui->txtError->text().toStdString();
+    ui->cmdDataGet->click();
+    EXPECT_EQ(ui->lblRecordCount->text(), QStringLiteral("2"));
+    EXPECT_EQ(ui->flGrid_Data->TextMatrix(1, 1), QStringLiteral("q'\\"));
+    EXPECT_EQ(ui->flGrid_Data->TextMatrix(2, 0), QStringLiteral("NULL"));
+    ASSERT_TRUE(choose(ui->lstProcFunc, "[PROC]\tmy 'proc"));
+    EXPECT_TRUE(ui->txtProc->toPlainText().contains("PROCEDURE")) << ui->txtProc->toPlainText().toStdString();
+    EXPECT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
+    exec("DROP DATABASE " + quoted);
+}

@@ -102,6 +102,33 @@ TEST(ProgressBox, WidgetShowsItsText)
     EXPECT_FALSE(image.isNull());
 }
 
+// A long operation does not return to the event loop between its steps: a box on screen is painted as
+// soon as it is drawn.
+TEST(ProgressBox, ABoxOnScreenIsPaintedWhenDrawn)
+{
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    ProgressBox box;
+    box.resize(120, 20);
+    box.show();
+    QApplication::processEvents();
+    box.installEventFilter(&counter);
+    box.draw(0.5, false);
+    EXPECT_EQ(counter.paints, 1);
+    box.draw(0.75, false);
+    EXPECT_EQ(counter.paints, 2);
+    box.hide();
+    box.draw(0.25, false);   // off screen: nothing to paint now
+    EXPECT_EQ(counter.paints, 2);
+}
+
 TEST(WaitCursor, EveryWayOutRestoresThePointer)
 {
     ASSERT_EQ(QApplication::overrideCursor(), nullptr);
