@@ -9,16 +9,53 @@
 #include "widgets/waitcursor.h"
 
 #include <algorithm>
-#include <optional>
 
 using SchemaCommon::closeQuietly;
 using SchemaCommon::describe;
 using SchemaLogic::AlterStep;
 
+namespace {
+
+// The columns of a table that take values, in the table's order, from its "show full fields" answer. The
+// server computes a generated column itself and refuses a value for it.
+QStringList ValueColumns(Connection &db, const QString &showFields)
+{
+    QStringList columns;
+    std::unique_ptr<Recordset> rs = db.Execute(showFields);
+    if (rs) {
+        const int field = std::max(0, rs->FieldIndex(QStringLiteral("Field")));
+        const int extra = rs->FieldIndex(QStringLiteral("Extra"));
+        for (; !rs->Eof(); rs->MoveNext()) {
+            if (extra < 0 || !rs->Value(extra).contains(QLatin1String("GENERATED"), Qt::CaseInsensitive))
+                columns << rs->Value(field);
+        }
+    }
+    closeQuietly(rs);
+    return columns;
+}
+
+// One statement of the undo. Rows copied back into a table with generated columns are refused as a whole
+// (MariaDB 1906, MySQL 3105); they then go back column by column, the generated ones left to the server.
+void RunUndoStatement(const SchemaLogic::TableAlterPlan &plan, const QString &statement)
+{
+    Connection &db = Session::instance().db();
+    try {
+        db.Execute(statement);
+    } catch (const DbError &error) {
+        if (statement != plan.restoreRows || (error.number() != 1906 && error.number() != 3105))
+            throw;
+        const QStringList columns = ValueColumns(db, plan.readOldColumns);
+        db.Execute(plan.restoreColumns(SchemaLogic::SharedColumnList(columns, columns)));
+    }
+}
+
+}
+
 void SchemaHandlers::cmdCreateTable_Click()
 {
     Ui::frmTablora *ui = m_window.ui;
-    const QString edited = ui->txtField->toPlainText().trimmed();
+    const QString text = ui->txtField->toPlainText();
+    const QString edited = text.trimmed();
     if (edited.isEmpty()) {
         m_window.Message(QStringLiteral("ﾃｰﾌﾞﾙを選択して下さい。"), Dialogs::Icon::Information);
         return;
@@ -55,7 +92,8 @@ void SchemaHandlers::cmdCreateTable_Click()
     }
 
     if (view) {
-        AlterView(database, name, edited, kept);
+        // A view's statement is run as the user left it.
+        AlterView(database, name, text, kept);
         return;
     }
 
@@ -66,109 +104,113 @@ void SchemaHandlers::cmdCreateTable_Click()
         return;
     }
 
-    std::optional<WaitCursor> wait(std::in_place);
+    WaitCursor wait;
     AlterStep step = AlterStep::Backup;
-    const auto begin = [&](AlterStep next) {
-        step = next;
-        if (beforeAlterStep)
-            beforeAlterStep(next);
-    };
     try {
         Connection &db = Session::instance().db();
         m_window.ShowCount(5, 0);
-        begin(AlterStep::Backup);
+        EnterStep(step, AlterStep::Backup);
         db.Execute(plan.backup);
         m_window.ShowCount(5, 1);
-        begin(AlterStep::DropOld);
+        EnterStep(step, AlterStep::DropOld);
         db.Execute(plan.dropOld);
         m_window.ShowCount(5, 2);
-        begin(AlterStep::CreateNew);
+        EnterStep(step, AlterStep::CreateNew);
         db.Execute(plan.createNew);
         m_window.ShowCount(5, 3);
 
-        begin(AlterStep::ReadColumns);
-        QStringList newColumns;
-        rs = db.Execute(plan.readColumns);
-        if (rs) {
-            const int field = std::max(0, rs->FieldIndex(QStringLiteral("Field")));
-            for (; !rs->Eof(); rs->MoveNext())
-                newColumns << rs->Value(field);
-        }
-        closeQuietly(rs);
+        EnterStep(step, AlterStep::ReadColumns);
+        const QStringList newColumns = ValueColumns(db, plan.readColumns);
         const QString columns = SchemaLogic::SharedColumnList(m_window.TableColumns(), newColumns);
         if (!columns.isEmpty()) {
-            begin(AlterStep::CopyRows);
+            EnterStep(step, AlterStep::CopyRows);
             db.Execute(plan.copyRows(columns));
         }
         m_window.ShowCount(5, 4);
-        begin(AlterStep::DropBackup);
+        EnterStep(step, AlterStep::DropBackup);
         db.Execute(plan.dropBackup);
         m_window.ShowCount(5, 5);
     } catch (const std::exception &error) {
-        closeQuietly(rs);
-        m_window.RecordError(describe(error));
-        wait.reset();
-        m_window.Message(QStringLiteral("ﾃｰﾌﾞﾙの変更に失敗しました。"), Dialogs::Icon::Critical);
-        try {
-            for (const QString &statement : SchemaLogic::TableUndo(plan, step))
-                Session::instance().db().Execute(statement);
-        } catch (const std::exception &undoError) {
-            // Whatever step failed, the backup table still holds every row of the table.
-            m_window.Message(QStringLiteral("元に戻せませんでした。ﾃﾞｰﾀはﾊﾞｯｸｱｯﾌﾟﾃｰﾌﾞﾙ ") + plan.backupTable
-                                     + QStringLiteral(" に残っています。\n") + describe(undoError),
-                             Dialogs::Icon::Critical);
-        }
-        m_window.DrawStatus(0, true);
+        AlterFailed(
+                error, wait,
+                [&] {
+                    for (const QString &statement : SchemaLogic::TableUndo(plan, step))
+                        RunUndoStatement(plan, statement);
+                },
+                // Whatever step failed, the backup table still holds every row of the table.
+                [&](const QString &problem) {
+                    return QStringLiteral("元に戻せませんでした。ﾃﾞｰﾀはﾊﾞｯｸｱｯﾌﾟﾃｰﾌﾞﾙ ") + plan.backupTable
+                           + QStringLiteral(" に残っています。\n") + problem;
+                });
         return;
     }
-
-    m_window.DrawStatus(1, true);
-    wait.reset();
-    m_window.Message(QStringLiteral("変更しました。"), Dialogs::Icon::Information);
-    m_window.lstDb_Click();
+    AlterSucceeded(wait);
 }
 
 void SchemaHandlers::AlterView(const QString &database, const QString &name, const QString &edited,
                                const QString &kept)
 {
     const SchemaLogic::ViewAlterPlan plan = SchemaLogic::PlanViewAlter(database, name, edited, kept);
-    std::optional<WaitCursor> wait(std::in_place);
+    WaitCursor wait;
     AlterStep step = AlterStep::DropView;
-    const auto begin = [&](AlterStep next) {
-        step = next;
-        if (beforeAlterStep)
-            beforeAlterStep(next);
-    };
+    QString previous;
     try {
         Connection &db = Session::instance().db();
+        previous = SchemaCommon::CurrentDatabase(db);
         m_window.ShowCount(3, 1);
-        begin(AlterStep::DropView);
+        EnterStep(step, AlterStep::DropView);
         db.Execute(plan.dropView);
         m_window.ShowCount(3, 2);
         // The view's statement names its tables without their database: run it in the view's database.
-        begin(AlterStep::CreateView);
+        EnterStep(step, AlterStep::CreateView);
         db.Execute(plan.useDatabase);
         db.Execute(plan.createView);
         m_window.ShowCount(3, 3);
     } catch (const std::exception &error) {
-        m_window.RecordError(describe(error));
-        wait.reset();
-        m_window.Message(QStringLiteral("ﾃｰﾌﾞﾙの変更に失敗しました。"), Dialogs::Icon::Critical);
-        try {
-            for (const QString &statement : SchemaLogic::ViewUndo(plan, step))
-                Session::instance().db().Execute(statement);
-        } catch (const std::exception &undoError) {
-            // The view holds no rows; its old statement is shown so that it can be run again.
-            m_window.Message(QStringLiteral("元のVIEWに戻せませんでした。\n") + describe(undoError)
-                                     + QStringLiteral("\n\n") + plan.restoreView,
-                             Dialogs::Icon::Critical);
-        }
-        m_window.DrawStatus(0, true);
+        AlterFailed(
+                error, wait,
+                [&] {
+                    for (const QString &statement : SchemaLogic::ViewUndo(plan, step))
+                        Session::instance().db().Execute(statement);
+                },
+                // The view holds no rows; its old statement is shown so that it can be run again.
+                [&](const QString &problem) {
+                    return QStringLiteral("元のVIEWに戻せませんでした。\n") + problem + QStringLiteral("\n\n")
+                           + plan.restoreView;
+                });
+        SchemaCommon::ReturnTo(previous, database);
         return;
     }
+    SchemaCommon::ReturnTo(previous, database);
+    AlterSucceeded(wait);
+}
 
+void SchemaHandlers::EnterStep(AlterStep &step, AlterStep next) const
+{
+    step = next;
+    if (beforeAlterStep)
+        beforeAlterStep(next);
+}
+
+void SchemaHandlers::AlterSucceeded(WaitCursor &wait)
+{
     m_window.DrawStatus(1, true);
-    wait.reset();
+    wait.restore();
     m_window.Message(QStringLiteral("変更しました。"), Dialogs::Icon::Information);
     m_window.lstDb_Click();
+}
+
+void SchemaHandlers::AlterFailed(const std::exception &error, WaitCursor &wait,
+                                 const std::function<void()> &undo,
+                                 const std::function<QString(const QString &)> &undoFailed)
+{
+    m_window.RecordError(describe(error));
+    wait.restore();
+    m_window.Message(QStringLiteral("ﾃｰﾌﾞﾙの変更に失敗しました。"), Dialogs::Icon::Critical);
+    try {
+        undo();
+    } catch (const std::exception &undoError) {
+        m_window.Message(undoFailed(describe(undoError)), Dialogs::Icon::Critical);
+    }
+    m_window.DrawStatus(0, true);
 }

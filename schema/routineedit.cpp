@@ -32,9 +32,11 @@ void SchemaHandlers::cmdCreateProc_Click()
     std::optional<WaitCursor> wait(std::in_place);
     std::unique_ptr<Recordset> rs;
     QString kept;
+    QString previous;
     bool dropped = false;
     try {
         Connection &db = Session::instance().db();
+        previous = SchemaCommon::CurrentDatabase(db);
         // The routine as the server has it now: what puts it back if the edited text fails.
         rs = db.Execute(SchemaLogic::ShowCreateRoutineStatement(marker, database, name));
         if (rs && !rs->Eof()) {
@@ -65,6 +67,7 @@ void SchemaHandlers::cmdCreateProc_Click()
                 restoreProblem = describe(restoreError);
             }
         }
+        SchemaCommon::ReturnTo(previous, database);
         m_window.RecordError(describe(error));
         wait.reset();
         m_window.Message(QStringLiteral("変更に失敗しました。"), Dialogs::Icon::Critical);
@@ -75,6 +78,7 @@ void SchemaHandlers::cmdCreateProc_Click()
         return;
     }
 
+    SchemaCommon::ReturnTo(previous, database);
     wait.reset();
     m_window.Message(QStringLiteral("変更しました。"), Dialogs::Icon::Information);
     m_window.lstDb_Click();

@@ -51,12 +51,14 @@ void SchemaHandlers::cmdCreateDb_Click()
 
 void SchemaHandlers::cmdDropDb_Click()
 {
+    // The name as listed: the server's own, blanks included (a name may begin with one, and trimming it
+    // would name another database).
     const auto selectedName = [this] {
         const QListWidgetItem *item = m_window.ui->lstDb->currentItem();
-        return item && item->isSelected() ? item->text().trimmed() : QString();
+        return item && item->isSelected() ? item->text() : QString();
     };
     const QString name = selectedName();
-    if (name.isEmpty()) {
+    if (name.trimmed().isEmpty()) {
         m_window.Message(QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽを選択して下さい。"), Dialogs::Icon::Critical);
         return;
     }
@@ -65,19 +67,33 @@ void SchemaHandlers::cmdDropDb_Click()
         != Dialogs::Answer::Ok)
         return;
     // The list may have been emptied while the question was open.
-    if (selectedName().isEmpty()) {
+    if (selectedName().trimmed().isEmpty()) {
         m_window.Message(QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ(") + name + QStringLiteral(")がみつかりません。"),
                          Dialogs::Icon::Critical);
         return;
     }
+    if (RunDrop(SchemaLogic::DropDatabaseStatement(name)))
+        m_window.cmdShowDb_Click();
+}
+
+bool SchemaHandlers::RunDrop(const QString &statement)
+{
     try {
-        Session::instance().db().Execute(SchemaLogic::DropDatabaseStatement(name));
+        Session::instance().db().Execute(statement);
     } catch (const std::exception &error) {
         m_window.RecordError(describe(error));
         m_window.Message(QStringLiteral("削除に失敗しました。"), Dialogs::Icon::Critical);
-        return;
+        return false;
     }
-    m_window.cmdShowDb_Click();
+    return true;
+}
+
+void SchemaHandlers::DropObject(const QString &statement)
+{
+    if (!RunDrop(statement))
+        return;
+    m_window.Message(QStringLiteral("削除しました。"), Dialogs::Icon::Information);
+    m_window.lstDb_Click();
 }
 
 void SchemaHandlers::cmdDropTable_Click()
@@ -114,15 +130,7 @@ void SchemaHandlers::cmdDropTable_Click()
         statement = (view ? QStringLiteral("drop view ") : QStringLiteral("drop table ")) + table;
     }
 
-    try {
-        Session::instance().db().Execute(statement);
-    } catch (const std::exception &error) {
-        m_window.RecordError(describe(error));
-        m_window.Message(QStringLiteral("削除に失敗しました。"), Dialogs::Icon::Critical);
-        return;
-    }
-    m_window.Message(QStringLiteral("削除しました。"), Dialogs::Icon::Information);
-    m_window.lstDb_Click();
+    DropObject(statement);
 }
 
 void SchemaHandlers::cmdDropProc_Click()
@@ -138,13 +146,5 @@ void SchemaHandlers::cmdDropProc_Click()
 
     const QString statement = SchemaLogic::DropRoutineStatement(
             frmTablora::EntryKind(entry), SelectedDatabase(), frmTablora::EntryName(entry));
-    try {
-        Session::instance().db().Execute(statement);
-    } catch (const std::exception &error) {
-        m_window.RecordError(describe(error));
-        m_window.Message(QStringLiteral("削除に失敗しました。"), Dialogs::Icon::Critical);
-        return;
-    }
-    m_window.Message(QStringLiteral("削除しました。"), Dialogs::Icon::Information);
-    m_window.lstDb_Click();
+    DropObject(statement);
 }

@@ -19,15 +19,27 @@ bool IsViewColumn(const QString &firstColumnTitle)
     return firstColumnTitle.trimmed() == QLatin1String("View");
 }
 
-QString NewTableName(const QString &statement)
+namespace {
+
+// Where the table's name begins: just after the word TABLE that follows CREATE (letter case ignored);
+// -1 when either word is missing. Reading the name and qualifying it both start here, so the statement
+// always creates the table that the rebuild then reads, fills and (on failure) drops.
+qsizetype NameStart(const QString &statement)
 {
     const qsizetype create = statement.indexOf(QLatin1String("CREATE"), 0, Qt::CaseInsensitive);
     if (create < 0)
-        return QString();
+        return -1;
     const qsizetype table = statement.indexOf(QLatin1String("TABLE"), create + 6, Qt::CaseInsensitive);
-    if (table < 0)
+    return table < 0 ? -1 : table + 5;
+}
+
+}
+
+QString NewTableName(const QString &statement)
+{
+    const qsizetype from = NameStart(statement);
+    if (from < 0)
         return QString();
-    const qsizetype from = table + 5;
     const qsizetype paren = statement.indexOf(QLatin1Char('('), from);
     if (paren < 0)
         return QString();
@@ -37,11 +49,10 @@ QString NewTableName(const QString &statement)
 QString QualifyCreateTable(const QString &statement, const QString &database, const QString &nameAsWritten)
 {
     const QString text = statement.trimmed();
-    const qsizetype table = text.indexOf(QLatin1String("table"), 0, Qt::CaseInsensitive);
-    if (table < 0 || nameAsWritten.isEmpty())
+    const qsizetype from = NameStart(text);
+    if (from < 0 || nameAsWritten.isEmpty())
         return text;
     // Everything up to the word stays; in the rest, the first mention of the name is the table's own.
-    const qsizetype from = table + 5;
     QString rest = text.mid(from);
     const qsizetype at = rest.indexOf(nameAsWritten, 0, Qt::CaseInsensitive);
     if (at >= 0)
@@ -73,11 +84,24 @@ QString SharedColumnList(const QStringList &oldColumns, const QStringList &newCo
     return list + QStringLiteral("\r\n");
 }
 
+namespace {
+
+QString InsertColumns(const QString &table, const QString &columnList, const QString &from)
+{
+    return QStringLiteral("insert into ") + table + QLatin1Char('(') + columnList + QLatin1Char(')')
+           + QStringLiteral(" select ") + columnList + QStringLiteral(" from ") + from;
+}
+
+}
+
 QString TableAlterPlan::copyRows(const QString &columnList) const
 {
-    return QStringLiteral("insert into ") + SqlText::quoteName(database) + QLatin1Char('.') + newName
-           + QLatin1Char('(') + columnList + QLatin1Char(')') + QStringLiteral(" select ") + columnList
-           + QStringLiteral(" from ") + backupTable;
+    return InsertColumns(SqlText::quoteName(database) + QLatin1Char('.') + newName, columnList, backupTable);
+}
+
+QString TableAlterPlan::restoreColumns(const QString &columnList) const
+{
+    return InsertColumns(SqlText::qualified(database, name), columnList, backupTable);
 }
 
 TableAlterPlan PlanTableAlter(const QString &database, const QString &name, const QString &edited,
@@ -102,6 +126,7 @@ TableAlterPlan PlanTableAlter(const QString &database, const QString &name, cons
     plan.recreateOld = QualifyCreateTable(kept, database, NewTableName(kept));
     plan.restoreRows
             = QStringLiteral("insert into ") + table + QStringLiteral(" select * from ") + plan.backupTable;
+    plan.readOldColumns = QStringLiteral("show full fields from ") + table + QLatin1Char(';');
     return plan;
 }
 
@@ -127,7 +152,7 @@ ViewAlterPlan PlanViewAlter(const QString &database, const QString &name, const 
     ViewAlterPlan plan;
     plan.dropView = QStringLiteral("drop view ") + SqlText::qualified(database, name);
     plan.useDatabase = UseStatement(database);
-    plan.createView = edited.trimmed();
+    plan.createView = edited;
     plan.restoreView = kept.trimmed();
     return plan;
 }

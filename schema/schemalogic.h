@@ -21,8 +21,9 @@ bool IsViewColumn(const QString &firstColumnTitle);
 // after it, trimmed, quotes included. Empty when "CREATE", "TABLE" or "(" is missing.
 QString NewTableName(const QString &statement);
 
-// The statement with its table name (as written) qualified by the database, so that the table is created
-// in that database whatever database the connection stands in. The statement is trimmed first.
+// The statement with its table name (as written, just after CREATE ... TABLE) qualified by the database, so
+// that the table is created in that database whatever database the connection stands in. The statement is
+// trimmed first.
 QString QualifyCreateTable(const QString &statement, const QString &database, const QString &nameAsWritten);
 
 // The name of the dated backup table: name + "_yyyymmddHHMM" + "korv".
@@ -61,9 +62,13 @@ struct TableAlterPlan
     QString dropNew;
     QString recreateOld;
     QString restoreRows;
+    QString readOldColumns; // show full fields of the re-created old table
 
     // "insert into db.new(list) select list from backup"
     QString copyRows(const QString &columnList) const;
+    // "insert into db.name(list) select list from backup": the rows back into a table with generated
+    // columns, which refuses "select *".
+    QString restoreColumns(const QString &columnList) const;
 };
 
 // kept: the table's create statement before editing (the server's own text).
@@ -78,7 +83,7 @@ struct ViewAlterPlan
 {
     QString dropView;
     QString useDatabase;
-    QString createView;  // the edited statement, unchanged apart from trimming
+    QString createView;  // the edited statement, unchanged
     QString restoreView; // the statement before editing
 };
 

@@ -160,6 +160,48 @@ TEST_F(AlterTableTest, NameWithABlank)
     EXPECT_TRUE(backupTables().isEmpty());
 }
 
+TEST_F(AlterTableTest, GeneratedColumnIsLeftToTheServer)
+{
+    exec(QStringLiteral("CREATE TABLE priced (id INT NOT NULL PRIMARY KEY, price INT NOT NULL, "
+                        "taxed INT AS (price * 11 DIV 10) VIRTUAL, label VARCHAR(20) AS (CONCAT('#', id)) "
+                        "STORED)"));
+    exec(QStringLiteral("INSERT INTO priced (id, price) VALUES (1, 100), (2, 250)"));
+    const QString before = createText(QStringLiteral("priced"));
+    const QList<QStringList> computed{{"1", "100", "110", "#1"}, {"2", "250", "275", "#2"}};
+    openOn(QStringLiteral("priced"));
+
+    // A failing edit: the rows go back into the old table, the generated columns computed again.
+    const QString text = ui()->txtField->toPlainText();
+    edit(QStringLiteral("PRIMARY KEY"), QStringLiteral("PRIMARY KEYS"));
+    apply(1);
+    EXPECT_EQ(dialogs.messages(), (QStringList{QStringLiteral("pricedﾃｰﾌﾞﾙを変更します。"), Failed}));
+    const QString table = q(QStringLiteral("priced"));
+    const QString saved = q(QStringLiteral("priced_202612070831korv"));
+    EXPECT_EQ(sent().mid(6),
+              (QStringList{QStringLiteral("show full fields from ") + table + QLatin1Char(';'),
+                           QStringLiteral("insert into ") + table
+                                   + QStringLiteral("(id,price\r\n) select id,price\r\n from ") + saved,
+                           QStringLiteral("drop table ") + saved}));
+    EXPECT_EQ(createText(QStringLiteral("priced")), before);
+    EXPECT_EQ(rows(QStringLiteral("SELECT id, price, taxed, label FROM priced ORDER BY id")), computed);
+    EXPECT_TRUE(backupTables().isEmpty());
+
+    // Adding a column: the columns that hold values are copied, the server computes the others.
+    ui()->txtField->setPlainText(text);
+    dialogs.shown.clear();
+    recorder.clear();
+    edit(QStringLiteral("  PRIMARY KEY"), QStringLiteral("  `memo` text DEFAULT NULL,\n  PRIMARY KEY"));
+    apply(1);
+
+    EXPECT_EQ(dialogs.messages().value(1), Changed) << ui()->txtError->text().toStdString();
+    EXPECT_TRUE(sent().contains(QStringLiteral("insert into ")
+                                + q(QStringLiteral("`priced`(id,price\r\n) select id,price\r\n from "))
+                                + q(QStringLiteral("priced_202612070831korv"))));
+    EXPECT_EQ(rows(QStringLiteral("SELECT id, price, taxed, label, memo FROM priced ORDER BY id")),
+              (QList<QStringList>{{"1", "100", "110", "#1", "NULL"}, {"2", "250", "275", "#2", "NULL"}}));
+    EXPECT_TRUE(backupTables().isEmpty());
+}
+
 TEST_F(AlterTableTest, SyntaxErrorBringsTheOldTableBackAndDropsTheBackup)
 {
     openOn(QStringLiteral("items"));
@@ -354,16 +396,22 @@ TEST_F(AlterViewTest, ViewIsReplacedInItsOwnDatabase)
     EXPECT_EQ(ui()->lblEditName->text(), QStringLiteral("編集VIEW:"));
     edit(QStringLiteral("from `items` where `items`.`id` < 3"),
          QStringLiteral("from `items` where `items`.`id` < 4"));
+    // The statement is run as the user left it, blank lines around it included.
+    ui()->txtField->setPlainText(QStringLiteral("\n  ") + ui()->txtField->toPlainText()
+                                 + QStringLiteral("\n\n"));
     const QString edited = ui()->txtField->toPlainText();
     Session::instance().db().Execute(QStringLiteral("use ") + other);
     recorder.clear();
     apply(1);
 
     EXPECT_EQ(dialogs.messages(), (QStringList{QStringLiteral("cheapﾃｰﾌﾞﾙを変更します。"), Changed}));
-    EXPECT_EQ(sent().mid(0, 4),
+    // The connection goes back to the database it stood in, for the statements typed later.
+    EXPECT_EQ(sent().mid(0, 6),
               (QStringList{QStringLiteral("show create table ") + q(QStringLiteral("cheap;")),
+                           QStringLiteral("select database()"),
                            QStringLiteral("drop view ") + q(QStringLiteral("cheap")),
-                           QStringLiteral("use ") + db, edited}));
+                           QStringLiteral("use ") + db, edited, QStringLiteral("use ") + other}));
+    EXPECT_EQ(Session::instance().db().Execute(QStringLiteral("select database()"))->Value(0), other);
     EXPECT_EQ(ui()->lblCnt->text(), QStringLiteral("3/3"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM cheap")), QStringLiteral("3"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM information_schema.views WHERE table_schema = '")
@@ -381,9 +429,9 @@ TEST_F(AlterViewTest, FailingViewEditPutsTheOldViewBack)
     EXPECT_TRUE(ui()->txtError->text().contains(QStringLiteral("1064")))
             << ui()->txtError->text().toStdString();
     const QStringList s = sent();
-    ASSERT_EQ(s.size(), 6);
-    EXPECT_EQ(s[4], QStringLiteral("use ") + db);
-    EXPECT_EQ(s[5], ui()->lblCreateTable->text());
+    ASSERT_EQ(s.size(), 7);
+    EXPECT_EQ(s[5], QStringLiteral("use ") + db);
+    EXPECT_EQ(s[6], ui()->lblCreateTable->text());
     EXPECT_EQ(createText(QStringLiteral("cheap")), originalView);
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM cheap")), QStringLiteral("2"));
 }

@@ -144,6 +144,24 @@ TEST_F(DropTest, DatabaseWithItsConfirmationAndCancel)
     EXPECT_TRUE(listEntries("lstDb").contains(db));
 }
 
+TEST_F(DropTest, DatabaseNamedWithALeadingBlankIsTheOneDropped)
+{
+    // " x" and "x" are two databases: the one listed is dropped, never its trimmed namesake.
+    const QString plain = extraDatabase(QStringLiteral("_lb"));
+    const QString blank = extraDatabaseNamed(QLatin1Char(' ') + plain);
+    openWindow();
+    chooseDatabase(blank);
+    recorder.clear();
+    dialogs.answer(Answer::Ok);
+    ui()->cmdDropDb->click();
+
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ(") + blank + QStringLiteral(")を削除しす。")});
+    EXPECT_EQ(sent().value(0), QStringLiteral("drop database `") + blank + QStringLiteral("`;"));
+    EXPECT_FALSE(listEntries("lstDb").contains(blank));
+    EXPECT_TRUE(listEntries("lstDb").contains(plain));
+}
+
 TEST_F(DropTest, DatabaseNotChosenOrGoneFromTheList)
 {
     openWindow();

@@ -31,7 +31,9 @@ protected:
 
 TEST_F(RoutineEditTest, EditedProcedureReplacesTheOldOne)
 {
-    openWindow();
+    // The connection stands in another database, and is back there afterwards.
+    const QString other = extraDatabase(QStringLiteral("_other"));
+    openWindow(other);
     chooseRoutine(QStringLiteral("mark"));
     recorder.clear();
     QString text = ui()->txtProc->toPlainText();
@@ -49,14 +51,17 @@ TEST_F(RoutineEditTest, EditedProcedureReplacesTheOldOne)
     ui()->cmdCreateProc->click();
     EXPECT_EQ(dialogs.messages().value(2), QStringLiteral("変更しました。"));
     EXPECT_EQ(dialogs.shown.value(2).icon, Icon::Information);
-    EXPECT_EQ(sent().mid(0, 4),
-              (QStringList{QStringLiteral("show create procedure ") + db + QStringLiteral(".mark;"),
+    EXPECT_EQ(sent().mid(0, 5),
+              (QStringList{QStringLiteral("select database()"),
+                           QStringLiteral("show create procedure ") + db + QStringLiteral(".mark;"),
                            QStringLiteral("DROP PROCEDURE ") + db + QStringLiteral(".mark"),
                            QStringLiteral("use ") + db, edited}));
     EXPECT_TRUE(routineText(QStringLiteral("PROCEDURE"), QStringLiteral("mark"))
                         .contains(QStringLiteral("'済み'")));
     // The lists are read again.
     EXPECT_TRUE(sent().contains(QStringLiteral("show procedure status ;")));
+    EXPECT_EQ(sent().value(5), QStringLiteral("use ") + other);
+    EXPECT_EQ(Session::instance().db().Execute(QStringLiteral("select database()"))->Value(0), other);
 }
 
 TEST_F(RoutineEditTest, FailingEditPutsTheOldRoutineBackUnchanged)
@@ -80,10 +85,10 @@ TEST_F(RoutineEditTest, FailingEditPutsTheOldRoutineBackUnchanged)
         EXPECT_TRUE(ui()->txtError->text().startsWith(QStringLiteral("ERROR ")))
                 << ui()->txtError->text().toStdString();
         const QStringList s = sent();
-        ASSERT_EQ(s.size(), 6);
-        EXPECT_EQ(s[1], QStringLiteral("DROP ") + kind + QLatin1Char(' ') + db + QLatin1Char('.') + name);
-        EXPECT_EQ(s[4], QStringLiteral("use ") + db);
-        EXPECT_EQ(s[5], before);
+        ASSERT_EQ(s.size(), 7);
+        EXPECT_EQ(s[2], QStringLiteral("DROP ") + kind + QLatin1Char(' ') + db + QLatin1Char('.') + name);
+        EXPECT_EQ(s[5], QStringLiteral("use ") + db);
+        EXPECT_EQ(s[6], before);
         EXPECT_EQ(routineText(kind, name), before);
     }
     EXPECT_EQ(scalar(QStringLiteral("SELECT `%1`.counted()").arg(db)), QStringLiteral("0"));

@@ -50,7 +50,11 @@ void SchemaWindowTest::chooseRoutine(const QString &name)
 
 QString SchemaWindowTest::extraDatabase(const QString &suffix)
 {
-    const QString name = db.left(50) + suffix;
+    return extraDatabaseNamed(db.left(50) + suffix);
+}
+
+QString SchemaWindowTest::extraDatabaseNamed(const QString &name)
+{
     m_extraDatabases << name;
     exec(QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
     exec(QStringLiteral("CREATE DATABASE `%1` DEFAULT CHARACTER SET utf8mb4").arg(name));

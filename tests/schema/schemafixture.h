@@ -49,6 +49,8 @@ protected:
     void chooseRoutine(const QString &name);
     // A further database for the test, dropped after it.
     QString extraDatabase(const QString &suffix);
+    // The same under a name of the test's choosing.
+    QString extraDatabaseNamed(const QString &name);
 
     Ui::frmTablora *ui() const;
     QStringList sent() const { return recorder.statements(); }

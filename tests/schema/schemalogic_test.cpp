@@ -48,6 +48,12 @@ TEST(SchemaLogicTest, CreateStatementIsQualifiedByTheDatabase)
     EXPECT_EQ(QualifyCreateTable(QStringLiteral("CREATE TABLE `商品` (a int)"), QStringLiteral("店"),
                                  QStringLiteral("`商品`")),
               QStringLiteral("CREATE TABLE `店`.`商品` (a int)"));
+    // A remark before the statement that mentions the table: the name read and the name qualified are
+    // the same one, the one after CREATE ... TABLE.
+    const QString remarked = QStringLiteral("-- table items, new layout\nCREATE TABLE items (id int)");
+    EXPECT_EQ(NewTableName(remarked), QStringLiteral("items"));
+    EXPECT_EQ(QualifyCreateTable(remarked, QStringLiteral("shop"), NewTableName(remarked)),
+              QStringLiteral("-- table items, new layout\nCREATE TABLE shop.items (id int)"));
 }
 
 TEST(SchemaLogicTest, BackupNameCarriesDateAndTimeToTheMinute)
@@ -128,7 +134,7 @@ TEST(SchemaLogicTest, ViewReplacementAndItsUndo)
                                              QStringLiteral("  CREATE VIEW totals AS select 2 "),
                                              QStringLiteral("CREATE VIEW `totals` AS select 1"));
     EXPECT_EQ(plan.dropView, QStringLiteral("drop view `my shop`.totals"));
-    EXPECT_EQ(plan.createView, QStringLiteral("CREATE VIEW totals AS select 2"));
+    EXPECT_EQ(plan.createView, QStringLiteral("  CREATE VIEW totals AS select 2 "));
     EXPECT_TRUE(ViewUndo(plan, AlterStep::DropView).isEmpty());
     EXPECT_EQ(ViewUndo(plan, AlterStep::CreateView),
               (QStringList{QStringLiteral("use `my shop`"),
