@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "dialogs.h"
 #include "privileges.h"
@@ -98,11 +100,23 @@ private:
     QString globalList(bool fromTags) const;
     QString globalSuffix(bool fromTags) const;
 
+    // The row deletes that several buttons share.
+    QString dbRowDelete(const QString &user, const QString &host, const QString &database) const;
+    QString tableRowDelete(const QString &user, const QString &host, const QString &database,
+                           const QString &table) const;
+    // The database chosen in lstAddDB for a database grant, after its checks and messages; empty to stop.
+    std::optional<QString> chosenGrantDatabase();
+    // The database and table chosen in cboAddDB and lstAddTable for a table grant, after their checks.
+    std::optional<std::pair<QString, QString>> chosenGrantTable();
+
     // Account creation with its global privileges, falling back to CREATE USER where GRANT cannot create.
+    // stage becomes 1 as soon as the account exists.
     void createAccount(const QString &tail, const QString &list, const QString &password,
-                       const QString &suffix);
+                       const QString &suffix, int &stage);
     // The global GRANT of the change button with an optional new password (ALTER USER where GRANT refuses).
     void grantGlobal(const QString &list, const QString &password, bool withPassword, const QString &suffix);
+    // Runs a statement and FLUSH PRIVILEGES; then shows done and reloads the account, or shows the error.
+    void runAndReload(const QString &sql, const QString &done);
     // Restores: each statement stands alone, so one failure does not stop putting the rest back.
     void tryRun(const QStringList &statements);
 

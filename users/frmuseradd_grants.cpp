@@ -21,6 +21,28 @@ QString name(const QString &text)
     return SqlText::quoteName(text);
 }
 
+// "GRANT <list>   ON <on>   TO '" and the account tail.
+QString grantTo(const QString &list, const QString &on, const QString &tail)
+{
+    return QStringLiteral("GRANT ") + list + QStringLiteral("   ON ") + on + QStringLiteral("   TO '")
+           + tail;
+}
+
+// "<what> ON <on> FROM '" and the account tail (what: REVOKE GRANT OPTION or REVOKE ALL PRIVILEGES).
+QString revokeFrom(const QString &what, const QString &on, const QString &tail)
+{
+    return what + QStringLiteral(" ON ") + on + QStringLiteral(" FROM '") + tail;
+}
+
+const QString RevokeGrantOption = QStringLiteral("REVOKE GRANT OPTION");
+const QString RevokeAll = QStringLiteral("REVOKE ALL PRIVILEGES");
+
+bool noDatabase(const QString &database)
+{
+    // Nothing chosen counts as "*".
+    return database == NoDatabase || database.isEmpty();
+}
+
 template <std::size_t N>
 bool anyChecked(const std::array<QCheckBox *, N> &boxes)
 {
@@ -64,6 +86,63 @@ QString frmUserAdd::globalSuffix(bool fromTags) const
     return on ? GrantOptionSuffix : QString();
 }
 
+QString frmUserAdd::dbRowDelete(const QString &user, const QString &host, const QString &database) const
+{
+    return QStringLiteral("delete from mysql.db ") + QStringLiteral("where host = '") + esc(host)
+           + QStringLiteral("'") + QStringLiteral("  and db = '") + esc(database) + QStringLiteral("'")
+           + QStringLiteral("  and user = '") + esc(user) + QStringLiteral("'");
+}
+
+QString frmUserAdd::tableRowDelete(const QString &user, const QString &host, const QString &database,
+                                   const QString &table) const
+{
+    return QStringLiteral("delete from mysql.tables_priv") + QStringLiteral(" where user='") + esc(user)
+           + QStringLiteral("'") + QStringLiteral("   and host=\"") + escDq(host) + QStringLiteral("\"")
+           + QStringLiteral("   and db='") + esc(database) + QStringLiteral("'")
+           + QStringLiteral("   and Table_name ='") + esc(table) + QStringLiteral("'");
+}
+
+std::optional<QString> frmUserAdd::chosenGrantDatabase()
+{
+    const QString database = listText(m_ui->lstAddDB);
+    if (noDatabase(database)) {
+        showInfo(QStringLiteral("DBを選択して下さい。"));
+        return std::nullopt;
+    }
+    if (!anyChecked(ckDBPrivType)) {
+        showInfo(QStringLiteral("権限にﾁｪｯｸを入れてください。"));
+        return std::nullopt;
+    }
+    return database;
+}
+
+std::optional<std::pair<QString, QString>> frmUserAdd::chosenGrantTable()
+{
+    const QString database = m_ui->cboAddDB->currentText();
+    if (noDatabase(database))
+        return std::nullopt;
+    const QString table = listText(m_ui->lstAddTable);
+    if (table.isEmpty()) {
+        showError(QStringLiteral("ﾃｰﾌﾞﾙが選択されていません。"));
+        return std::nullopt;
+    }
+    return std::pair{database, table};
+}
+
+void frmUserAdd::runAndReload(const QString &sql, const QString &done)
+{
+    const auto error = trapped([&] {
+        execute(sql);
+        flush();
+    });
+    if (error) {
+        showError(*error);
+        return;
+    }
+    showInfo(done);
+    lstUser_Click();
+}
+
 void frmUserAdd::tryRun(const QStringList &statements)
 {
     for (const QString &sql : statements)
@@ -71,19 +150,19 @@ void frmUserAdd::tryRun(const QStringList &statements)
 }
 
 void frmUserAdd::createAccount(const QString &tail, const QString &list, const QString &password,
-                               const QString &suffix)
+                               const QString &suffix, int &stage)
 {
     const QString identified = QStringLiteral("   IDENTIFIED BY '") + esc(password) + QStringLiteral("'");
     try {
-        execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON *.*") + QStringLiteral("   TO '")
-                + tail + identified + suffix);
+        execute(grantTo(list, QStringLiteral("*.*"), tail) + identified + suffix);
     } catch (const DbError &e) {
         // Servers that no longer create accounts through GRANT: create it, then grant.
         if (!refusesAccountCreation(e.number(), e.message()))
             throw;
         execute(QStringLiteral("CREATE USER '") + tail + identified);
-        execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON *.*") + QStringLiteral("   TO '")
-                + tail + suffix);
+        // The account exists from here on, whatever the grant below does.
+        stage = 1;
+        execute(grantTo(list, QStringLiteral("*.*"), tail) + suffix);
     }
 }
 
@@ -92,8 +171,7 @@ void frmUserAdd::grantGlobal(const QString &list, const QString &password, bool 
 {
     const QString tail = shownTail();
     const QString identified = QStringLiteral("   IDENTIFIED BY '") + esc(password) + QStringLiteral("'");
-    const QString grant =
-        QStringLiteral("GRANT ") + list + QStringLiteral("   ON *.*") + QStringLiteral("   TO '") + tail;
+    const QString grant = grantTo(list, QStringLiteral("*.*"), tail);
     try {
         execute(grant + (withPassword ? identified : QString()) + suffix);
     } catch (const DbError &e) {
@@ -124,27 +202,25 @@ void frmUserAdd::cmdOk_Click()
     int stage = 0;
     const auto error = trapped([&] {
         const QString tail = tailOf(user, host);
-        createAccount(tail, globalList(false), password, globalSuffix(false));
+        createAccount(tail, globalList(false), password, globalSuffix(false), stage);
         flush();
         stage = 1;
 
         const QString database = listText(m_ui->lstAddDB);
-        if (database != NoDatabase) {
+        if (!noDatabase(database)) {
             const QString list =
                 requireKeywordList(checkedKeywords(ckDBPrivType, databasePrivileges, false));
-            execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON ") + name(database)
-                    + QStringLiteral(".*") + QStringLiteral("   TO '") + tail);
+            execute(grantTo(list, name(database) + QStringLiteral(".*"), tail));
             flush();
             stage = 2;
         }
 
         const QString tableDb = m_ui->cboAddDB->currentText();
         const QString table = listText(m_ui->lstAddTable);
-        if (tableDb != NoDatabase) {
+        if (!noDatabase(tableDb)) {
             const QString list =
                 requireKeywordList(checkedKeywords(ckTablePrivType, tablePrivileges, false));
-            execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON ") + name(tableDb)
-                    + QStringLiteral(".") + name(table) + QStringLiteral("   TO '") + tail);
+            execute(grantTo(list, name(tableDb) + QStringLiteral(".") + name(table), tail));
             flush();
             stage = 3;
         }
@@ -171,23 +247,15 @@ void frmUserAdd::cmdDelete_Click()
     const auto error = trapped([&] {
         for (int row = 0; row < m_ui->lstTable->count(); ++row) {
             const QStringList parts = m_ui->lstTable->item(row)->text().split(QLatin1Char('\t'));
-            execute(QStringLiteral("delete from mysql.tables_priv") + QStringLiteral(" where user='")
-                    + esc(user) + QStringLiteral("'") + QStringLiteral("   and host=\"") + escDq(host)
-                    + QStringLiteral("\"") + QStringLiteral("   and db='") + esc(parts.value(0))
-                    + QStringLiteral("'") + QStringLiteral("   and Table_name ='") + esc(parts.value(1))
-                    + QStringLiteral("'"));
+            execute(tableRowDelete(user, host, parts.value(0), parts.value(1)));
             flush();
         }
         for (int row = 0; row < m_ui->lstDB->count(); ++row) {
-            execute(QStringLiteral("delete from mysql.db ") + QStringLiteral("where host = '") + esc(host)
-                    + QStringLiteral("'") + QStringLiteral("  and db = '")
-                    + esc(m_ui->lstDB->item(row)->text()) + QStringLiteral("'")
-                    + QStringLiteral("  and user = '") + esc(user) + QStringLiteral("'"));
+            execute(dbRowDelete(user, host, m_ui->lstDB->item(row)->text()));
             flush();
         }
         const QString tail = tailOf(user, host);
-        execute(QStringLiteral("REVOKE ALL PRIVILEGES") + QStringLiteral(" ON *.*")
-                + QStringLiteral(" FROM '") + tail);
+        execute(revokeFrom(RevokeAll, QStringLiteral("*.*"), tail));
         flush();
         try {
             execute(QStringLiteral("DELETE FROM mysql.user WHERE user='") + esc(user)
@@ -214,11 +282,9 @@ void frmUserAdd::cmdGrantEdit_Click()
         return;
     int stage = 0;
     const QString tail = shownTail();
-    const QString revokeAll = QStringLiteral("REVOKE ALL PRIVILEGES") + QStringLiteral(" ON *.*")
-                              + QStringLiteral(" FROM '") + tail;
+    const QString revokeAll = revokeFrom(RevokeAll, QStringLiteral("*.*"), tail);
     const auto error = trapped([&] {
-        execute(QStringLiteral("REVOKE GRANT OPTION") + QStringLiteral(" ON *.*") + QStringLiteral(" FROM '")
-                + tail);
+        execute(revokeFrom(RevokeGrantOption, QStringLiteral("*.*"), tail));
         flush();
         stage = 1;
         execute(revokeAll);
@@ -239,8 +305,7 @@ void frmUserAdd::cmdGrantEdit_Click()
 
     showError(*error);
     // Put back the privileges as loaded (the tags).
-    const QString regrant = QStringLiteral("GRANT ") + globalList(true) + QStringLiteral("   ON *.*")
-                            + QStringLiteral("   TO '") + tail + globalSuffix(true);
+    const QString regrant = grantTo(globalList(true), QStringLiteral("*.*"), tail) + globalSuffix(true);
     if (stage == 1)
         tryRun({regrant, Flush});
     else if (stage == 2)
@@ -254,57 +319,30 @@ void frmUserAdd::cmdUserGrantAllCK_Click(int index)
 
 void frmUserAdd::cmdDbGrantAdd_Click()
 {
-    const QString database = listText(m_ui->lstAddDB);
-    if (database == NoDatabase || database.isEmpty()) {
-        showInfo(QStringLiteral("DBを選択して下さい。"));
-        return;
-    }
-    if (!anyChecked(ckDBPrivType)) {
-        showInfo(QStringLiteral("権限にﾁｪｯｸを入れてください。"));
-        return;
-    }
-    if (!confirm(QStringLiteral("DB権限を追加します。")))
+    const auto database = chosenGrantDatabase();
+    if (!database || !confirm(QStringLiteral("DB権限を追加します。")))
         return;
     const QString list = keywordListOrUsage(checkedKeywords(ckDBPrivType, databasePrivileges, false));
-    const auto error = trapped([&] {
-        execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON ") + name(database)
-                + QStringLiteral(".*") + QStringLiteral("   TO '") + shownTail());
-        flush();
-    });
-    if (error) {
-        showError(*error);
-        return;
-    }
-    showInfo(QStringLiteral("追加しました。"));
-    lstUser_Click();
+    runAndReload(grantTo(list, name(*database) + QStringLiteral(".*"), shownTail()),
+                 QStringLiteral("追加しました。"));
 }
 
 void frmUserAdd::cmdDbGrantEdit_Click()
 {
-    const QString newDatabase = listText(m_ui->lstAddDB);
-    if (newDatabase == NoDatabase || newDatabase.isEmpty()) {
-        showInfo(QStringLiteral("DBを選択して下さい。"));
+    const auto chosen = chosenGrantDatabase();
+    if (!chosen || !confirm(QStringLiteral("DB権限を変更します。")))
         return;
-    }
-    if (!anyChecked(ckDBPrivType)) {
-        showInfo(QStringLiteral("権限にﾁｪｯｸを入れてください。"));
-        return;
-    }
-    if (!confirm(QStringLiteral("DB権限を変更します。")))
-        return;
+    const QString newDatabase = *chosen;
 
     const QString list = keywordListOrUsage(checkedKeywords(ckDBPrivType, databasePrivileges, false));
     const QString oldDatabase = m_ui->lblDbName->text();
     const QString tail = shownTail();
     const auto error = trapped([&] {
-        execute(QStringLiteral("REVOKE GRANT OPTION") + QStringLiteral(" ON ") + name(oldDatabase)
-                + QStringLiteral(".*") + QStringLiteral(" FROM '") + tail);
+        execute(revokeFrom(RevokeGrantOption, name(oldDatabase) + QStringLiteral(".*"), tail));
         flush();
-        execute(QStringLiteral("REVOKE ALL PRIVILEGES") + QStringLiteral(" ON ") + name(oldDatabase)
-                + QStringLiteral(".*") + QStringLiteral(" FROM '") + tail);
+        execute(revokeFrom(RevokeAll, name(oldDatabase) + QStringLiteral(".*"), tail));
         flush();
-        execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON ") + name(newDatabase)
-                + QStringLiteral(".*") + QStringLiteral("   TO '") + tail);
+        execute(grantTo(list, name(newDatabase) + QStringLiteral(".*"), tail));
         flush();
     });
     if (!error) {
@@ -316,15 +354,9 @@ void frmUserAdd::cmdDbGrantEdit_Click()
 
     // Put the privileges as loaded back on the database they were loaded from; with nothing loaded to
     // give back, clearing that database's row is the whole restore.
-    QStringList restore = {QStringLiteral("delete from mysql.db ") + QStringLiteral("where host = '")
-                               + esc(shownHost()) + QStringLiteral("'") + QStringLiteral("  and db = '")
-                               + esc(oldDatabase) + QStringLiteral("'") + QStringLiteral("  and user = '")
-                               + esc(shownUser()) + QStringLiteral("'"),
-                           Flush};
+    QStringList restore = {dbRowDelete(shownUser(), shownHost(), oldDatabase), Flush};
     if (const auto loaded = keywordList(checkedKeywords(ckDBPrivType, databasePrivileges, true)))
-        restore << QStringLiteral("GRANT ") + *loaded + QStringLiteral("   ON ") + name(oldDatabase)
-                       + QStringLiteral(".*") + QStringLiteral("   TO '") + tail
-                << Flush;
+        restore << grantTo(*loaded, name(oldDatabase) + QStringLiteral(".*"), tail) << Flush;
     tryRun(restore);
     showError(*error);
 }
@@ -333,19 +365,8 @@ void frmUserAdd::cmdDbGrantDel_Click()
 {
     if (!confirm(QStringLiteral("DB権限を削除します。"), Dialogs::Icon::Critical))
         return;
-    const auto error = trapped([&] {
-        execute(QStringLiteral("delete from mysql.db ") + QStringLiteral("where host = '") + esc(shownHost())
-                + QStringLiteral("'") + QStringLiteral("  and db = '") + esc(m_ui->lblDbName->text())
-                + QStringLiteral("'") + QStringLiteral("  and user = '") + esc(shownUser())
-                + QStringLiteral("'"));
-        flush();
-    });
-    if (error) {
-        showError(*error);
-        return;
-    }
-    showInfo(QStringLiteral("削除しました。"));
-    lstUser_Click();
+    runAndReload(dbRowDelete(shownUser(), shownHost(), m_ui->lblDbName->text()),
+                 QStringLiteral("削除しました。"));
 }
 
 void frmUserAdd::cmdDbGrantAllCK_Click(int index)
@@ -355,42 +376,21 @@ void frmUserAdd::cmdDbGrantAllCK_Click(int index)
 
 void frmUserAdd::cmdTableGrantAdd_Click()
 {
-    const QString database = m_ui->cboAddDB->currentText();
-    if (database == NoDatabase || database.isEmpty())
+    const auto chosen = chosenGrantTable();
+    if (!chosen || !confirm(QStringLiteral("TABLE権限を追加します。")))
         return;
-    const QString table = listText(m_ui->lstAddTable);
-    if (table.isEmpty()) {
-        showError(QStringLiteral("ﾃｰﾌﾞﾙが選択されていません。"));
-        return;
-    }
-    if (!confirm(QStringLiteral("TABLE権限を追加します。")))
-        return;
+    const auto &[database, table] = *chosen;
     const QString list = keywordListOrUsage(checkedKeywords(ckTablePrivType, tablePrivileges, false));
-    const auto error = trapped([&] {
-        execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON ") + name(database)
-                + QStringLiteral(".") + name(table) + QStringLiteral("   TO '") + shownTail());
-        flush();
-    });
-    if (error) {
-        showError(*error);
-        return;
-    }
-    showInfo(QStringLiteral("追加しました。"));
-    lstUser_Click();
+    runAndReload(grantTo(list, name(database) + QStringLiteral(".") + name(table), shownTail()),
+                 QStringLiteral("追加しました。"));
 }
 
 void frmUserAdd::cmdTableGrantEdit_Click()
 {
-    const QString database = m_ui->cboAddDB->currentText();
-    if (database == NoDatabase || database.isEmpty())
+    const auto chosen = chosenGrantTable();
+    if (!chosen || !confirm(QStringLiteral("TABLE権限を変更します。")))
         return;
-    const QString table = listText(m_ui->lstAddTable);
-    if (table.isEmpty()) {
-        showError(QStringLiteral("ﾃｰﾌﾞﾙが選択されていません。"));
-        return;
-    }
-    if (!confirm(QStringLiteral("TABLE権限を変更します。")))
-        return;
+    const auto [database, table] = *chosen;
 
     // The row's privileges other than the four boxes go along unchanged.
     const QString list =
@@ -399,14 +399,9 @@ void frmUserAdd::cmdTableGrantEdit_Click()
     const QString shownTable = m_ui->lblTableName->text();
     const QString tail = shownTail();
     const auto error = trapped([&] {
-        execute(QStringLiteral("delete from mysql.tables_priv") + QStringLiteral(" where user='")
-                + esc(shownUser()) + QStringLiteral("'") + QStringLiteral("   and host=\"")
-                + escDq(shownHost()) + QStringLiteral("\"") + QStringLiteral("   and db='") + esc(shownDb)
-                + QStringLiteral("'") + QStringLiteral("   and Table_name ='") + esc(shownTable)
-                + QStringLiteral("'"));
+        execute(tableRowDelete(shownUser(), shownHost(), shownDb, shownTable));
         flush();
-        execute(QStringLiteral("GRANT ") + list + QStringLiteral("   ON ") + name(database)
-                + QStringLiteral(".") + name(table) + QStringLiteral("   TO '") + tail);
+        execute(grantTo(list, name(database) + QStringLiteral(".") + name(table), tail));
         flush();
     });
     if (!error) {
@@ -417,14 +412,11 @@ void frmUserAdd::cmdTableGrantEdit_Click()
     }
 
     // Put back the row as loaded; with nothing loaded to give back, the revoke is the whole restore.
-    const QString on = QStringLiteral(" ON ") + name(shownDb) + QStringLiteral(".") + name(shownTable);
-    QStringList restore = {QStringLiteral("REVOKE ALL PRIVILEGES") + on + QStringLiteral(" FROM '") + tail,
-                           Flush};
+    const QString shown = name(shownDb) + QStringLiteral(".") + name(shownTable);
+    QStringList restore = {revokeFrom(RevokeAll, shown, tail), Flush};
     if (const auto loaded =
             keywordList(checkedKeywords(ckTablePrivType, tablePrivileges, true) + m_otherTableKeywords))
-        restore << QStringLiteral("GRANT ") + *loaded + QStringLiteral("  ") + on + QStringLiteral("   TO '")
-                       + tail
-                << Flush;
+        restore << grantTo(*loaded, shown, tail) << Flush;
     tryRun(restore);
     showError(*error);
 }
@@ -433,21 +425,9 @@ void frmUserAdd::cmdTableGrantDel_Click()
 {
     if (!confirm(QStringLiteral("TABLE権限を削除します。"), Dialogs::Icon::Critical))
         return;
-    const auto error = trapped([&] {
-        execute(QStringLiteral("delete from mysql.tables_priv") + QStringLiteral(" where user='")
-                + esc(shownUser()) + QStringLiteral("'") + QStringLiteral("   and host=\"")
-                + escDq(shownHost()) + QStringLiteral("\"") + QStringLiteral("   and db='")
-                + esc(m_ui->lblTableNameDB->text()) + QStringLiteral("'")
-                + QStringLiteral("   and Table_name ='") + esc(m_ui->lblTableName->text())
-                + QStringLiteral("'"));
-        flush();
-    });
-    if (error) {
-        showError(*error);
-        return;
-    }
-    showInfo(QStringLiteral("削除しました。"));
-    lstUser_Click();
+    runAndReload(tableRowDelete(shownUser(), shownHost(), m_ui->lblTableNameDB->text(),
+                                m_ui->lblTableName->text()),
+                 QStringLiteral("削除しました。"));
 }
 
 void frmUserAdd::cmdTableGrantAllCK_Click(int index)

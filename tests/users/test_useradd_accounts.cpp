@@ -200,6 +200,10 @@ TEST_F(UserWindowTest, AddWithNothingCheckedGrantsUsage)
     ui().txtHost->setText(QStringLiteral("%"));
     // A table database left at "*" skips the table grant even with table boxes checked.
     check(window->ckTablePrivType, {0});
+    // No database chosen at all counts as "*" too: no database grant either.
+    check(window->ckDBPrivType, {0});
+    ui().lstAddDB->clearSelection();
+    ASSERT_EQ(frmUserAdd::listText(ui().lstAddDB), QString());
     ok(2);
     recorder.clear();
     ui().cmdOk->click();
@@ -303,6 +307,45 @@ TEST_F(UserWindowTest, ServerRefusingIdentifiedByInGrantGetsCreateUserAndAlterUs
     EXPECT_TRUE(recorder.contains(QStringLiteral("ALTER USER ") + tailOf(user)
                                   + QStringLiteral("   IDENTIFIED BY 'next'")));
     EXPECT_TRUE(canLogin(user, QStringLiteral("next")));
+
+    // The account created but its grant refused: reported as created, and it is there.
+    const QString second = account(QStringLiteral("b"));
+    window->failWith = [](const QString &sql) {
+        if (!sql.startsWith(QLatin1String("GRANT")))
+            return 0u;
+        return sql.contains(QLatin1String("IDENTIFIED BY")) ? 1064u : 1045u;
+    };
+    selectNew();
+    ui().txtUser->setText(second);
+    ui().txtPassword->setText(QStringLiteral("pw"));
+    ui().txtHost->setText(QStringLiteral("%"));
+    check(window->ckPrivType, {0});
+    dialogs.shown.clear();
+    ok(3);
+    ui().cmdOk->click();
+    EXPECT_EQ(dialogs.messages().mid(1),
+              (QStringList{QStringLiteral("ERROR 1045 (42000): ") + window->failMessage,
+                           QStringLiteral("ﾕｰｻﾞｰ作成までは成功しています。")}));
+    EXPECT_TRUE(canLogin(second, QStringLiteral("pw")));
+    EXPECT_FALSE(grants(second).contains(QStringLiteral("SELECT")));
+}
+
+TEST_F(UserWindowTest, AccountThatCannotReadTheAccountsGetsNoAccountButtons)
+{
+    const QString user = account();
+    exec(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'pw'").arg(accountSql(user)));
+    Session &s = Session::instance();
+    s.user = user;
+    s.pass = QStringLiteral("pw");
+    ASSERT_TRUE(s.OpenConnection());
+    open();
+    // The list stays empty, and nothing offers to act on the labels' design-time text.
+    EXPECT_EQ(ui().lstUser->count(), 0);
+    for (QPushButton *b :
+         {ui().cmdDelete, ui().cmdGrantEdit, ui().cmdDbGrantDel, ui().cmdDbGrantEdit, ui().cmdTableGrantDel,
+          ui().cmdTableGrantEdit, ui().cmdDbGrantAdd, ui().cmdTableGrantAdd})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 TEST_F(UserWindowTest, DeletesAnAccountWithAllItsRows)
@@ -434,4 +477,21 @@ TEST_F(UserWindowTest, ValuesStayInsideTheirQuotesWithoutBackslashEscapes)
     // removed by hand.
     exec(QStringLiteral("delete from mysql.global_priv") + where);
     exec(QStringLiteral("FLUSH PRIVILEGES"));
+}
+
+// Saves a picture of the window with an account chosen, to look at: TABLORA_SCREENSHOT=out.png, best under
+// the xcb platform on a virtual display; TABLORA_SCREENSHOT_SIZE=WxH shows it rescaled to another size.
+TEST_F(UserWindowTest, Screenshot)
+{
+    const QString path = qEnvironmentVariable("TABLORA_SCREENSHOT");
+    if (path.isEmpty())
+        GTEST_SKIP() << "set TABLORA_SCREENSHOT to a file name";
+    open();
+    window->show();
+    const QStringList size = qEnvironmentVariable("TABLORA_SCREENSHOT_SIZE").split(QLatin1Char('x'));
+    if (size.size() == 2)
+        window->resize(size[0].toInt(), size[1].toInt());
+    selectAccount(QStringLiteral("clerk"), QStringLiteral("localhost"));
+    QTest::qWait(200);
+    EXPECT_TRUE(window->grab().save(path));
 }
