@@ -21,70 +21,52 @@ constexpr unsigned ParseError = 1064;
 
 void Maintenance::cmdBackup_Click()
 {
-    Ui::frmTablora *ui = m_window.ui;
     Session &session = Session::instance();
 
-    const Scope scope = scopeOf(ui->lblPreTable->text());
-    if (scope == Scope::None) {
-        m_window.Message(Texts::NoDatabase, Dialogs::Icon::Critical);
+    const std::optional<QString> confirmed = confirmScope(Texts::BackupSingle, Texts::BackupAll);
+    if (!confirmed)
         return;
-    }
-    const int count = ui->lstTables->count();
-    if (count == 0) {
-        m_window.Message(Texts::NoTables, Dialogs::Icon::Critical);
-        return;
-    }
-    const QString selected = scope == Scope::One ? selectedEntry() : QString();
-    if (scope == Scope::One && selected.isEmpty()) {
-        m_window.Message(Texts::NoTableSelected, Dialogs::Icon::Critical);
-        return;
-    }
-    const QString confirm = scope == Scope::One ? selected + Texts::BackupSingle : Texts::BackupAll;
-    if (m_window.Message(confirm, Dialogs::Icon::Information, Dialogs::Buttons::OkCancel) != Dialogs::Answer::Ok)
-        return;
-
+    const QString selected = *confirmed;
+    const bool one = !selected.isEmpty();
     const QString folder = Dialogs::current().chooseFolder(Texts::BackupFolderPrompt);
     if (folder.trimmed().isEmpty())
         return;
 
-    const int total = scope == Scope::One ? 1 : 2 * count;
+    const QStringList entries = listedEntries();
+    const QString database = session.database;
+    const int count = int(entries.size());
+    const int total = one ? 1 : 2 * count;
     m_window.ShowCount(total, 0);
     QStringList names;
-    if (scope == Scope::One) {
+    if (one) {
         names << frmTablora::EntryName(selected);
     } else {
         for (int i = 0; i < count; ++i) {
             m_window.ShowCount(total, i + 1);
-            const QString entry = ui->lstTables->item(i)->text();
-            if (frmTablora::EntryKind(entry) != QLatin1String("[ERROR]"))
-                names << frmTablora::EntryName(entry);
+            if (frmTablora::EntryKind(entries[i]) != QLatin1String("[ERROR]"))
+                names << frmTablora::EntryName(entries[i]);
         }
     }
 
     WaitCursor wait;
-    try {
+    const bool done = attempt(wait, [&] {
         Connection &db = session.db();
         try {
-            db.Execute(backupStatement(tableList(session.database, names), db.escape(folder)));
+            db.Execute(backupStatement(tableList(database, names), db.escape(folder)));
         } catch (const DbError &error) {
             // A server without BACKUP TABLE: the same tables go into the same folder as files of statements.
             if (error.number() != ParseError || names.isEmpty())
                 throw;
-            writeLogicalBackup(folder, names, total, scope == Scope::One ? 0 : count);
+            writeLogicalBackup(database, folder, names, total, one ? 0 : count);
         }
-    } catch (const std::exception &error) {
-        wait.restore();
-        fail(describe(error));
-        return;
-    }
-    m_window.DrawStatus(1, true);
-    wait.restore();
-    m_window.Message(Texts::backedUp(folder), Dialogs::Icon::Information);
+    });
+    if (done)
+        succeed(wait, Texts::backedUp(folder));
 }
 
-void Maintenance::writeLogicalBackup(const QString &folder, const QStringList &names, int total, int start)
+void Maintenance::writeLogicalBackup(const QString &database, const QString &folder,
+                                     const QStringList &names, int total, int start)
 {
-    Session &session = Session::instance();
     const QDir dir(folder);
     QStringList paths;
     for (const QString &name : names)
@@ -94,7 +76,7 @@ void Maintenance::writeLogicalBackup(const QString &folder, const QStringList &n
     if (!existing.isEmpty())
         throw std::runtime_error(Texts::fileExists(existing).toStdString());
 
-    LogicalBackup backup(session.db(), session.database);
+    LogicalBackup backup(Session::instance().db(), database);
     const int n = int(names.size());
     for (int i = 0; i < n; ++i) {
         try {
@@ -122,6 +104,7 @@ void Maintenance::cmdRestore_Click()
     }
     if (m_restore.names.value(0).isEmpty() || m_restore.folder.isEmpty())
         return;
+    const QString database = session.database;
     const QStringList names = m_restore.names;
     const QStringList files = m_restore.files;
     const QString folder = m_restore.folder;
@@ -133,12 +116,20 @@ void Maintenance::cmdRestore_Click()
         return;
 
     try {
+        // A file of statements whose text is not UTF-8 (raw bytes in its literals, as some dump tools
+        // write them) could not be sent without changing its values: refused before anything is dropped.
+        const QDir dir(folder);
+        for (int i = 0; i < files.size(); ++i) {
+            if (isLogicalBackupFile(files[i]) && !isUtf8File(dir.filePath(files[i])))
+                throw std::runtime_error(
+                    Texts::tableFailed(names.value(i), Texts::NotUtf8, true).toStdString());
+        }
         Connection &db = session.db();
         // A table that is not there yet is no obstacle: the drops' errors are passed over.
         for (int i = 0; i < names.size(); ++i) {
             m_window.ShowCount(total, i + 1);
             try {
-                db.Execute(dropStatement(session.database, names[i]));
+                db.Execute(dropStatement(database, names[i]));
             } catch (const std::exception &) {
             }
         }
@@ -148,7 +139,7 @@ void Maintenance::cmdRestore_Click()
     }
 
     WaitCursor wait;
-    try {
+    const bool done = attempt(wait, [&] {
         Connection &db = session.db();
         QStringList serverNames, logicalFiles;
         for (int i = 0; i < files.size(); ++i) {
@@ -158,23 +149,18 @@ void Maintenance::cmdRestore_Click()
                 serverNames << names.value(i);
         }
         if (!logicalFiles.isEmpty())
-            runLogicalRestore(folder, logicalFiles, total, int(names.size()));
+            runLogicalRestore(database, folder, logicalFiles, total, int(names.size()));
         if (!serverNames.isEmpty())
-            db.Execute(restoreStatement(tableList(session.database, serverNames), db.escape(folder)));
-    } catch (const std::exception &error) {
-        wait.restore();
-        fail(describe(error));
-        return;
-    }
-    m_window.DrawStatus(1, true);
-    wait.restore();
-    m_window.Message(Texts::restored(folder), Dialogs::Icon::Information);
+            db.Execute(restoreStatement(tableList(database, serverNames), db.escape(folder)));
+    });
+    if (done)
+        succeed(wait, Texts::restored(folder));
 }
 
-void Maintenance::runLogicalRestore(const QString &folder, const QStringList &files, int total, int start)
+void Maintenance::runLogicalRestore(const QString &database, const QString &folder, const QStringList &files,
+                                    int total, int start)
 {
-    Session &session = Session::instance();
-    Connection &db = session.db();
+    Connection &db = Session::instance().db();
     const QDir dir(folder);
 
     // Tables first: a view can only be created over tables that exist.
@@ -182,7 +168,7 @@ void Maintenance::runLogicalRestore(const QString &folder, const QStringList &fi
     for (const QString &file : files)
         (LogicalBackup::holdsView(dir.filePath(file)) ? views : tables) << file;
 
-    DefaultDatabase inDatabase(db, session.database);
+    DefaultDatabase inDatabase(db, database);
     SessionSettings settings(db);
     int done = 0;
     const auto step = [&] { m_window.ShowCount(total, std::min(total, start + done)); };

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -71,8 +72,8 @@ DefaultDatabase::~DefaultDatabase()
 
 SessionSettings::SessionSettings(Connection &db) : m_db(db)
 {
-    auto rs = m_db.Execute(QStringLiteral(
-        "select @@session.foreign_key_checks, @@session.unique_checks, @@session.sql_mode, @@session.time_zone"));
+    auto rs = m_db.Execute(QStringLiteral("select @@session.foreign_key_checks, @@session.unique_checks,"
+                                          " @@session.sql_mode, @@session.time_zone"));
     if (rs && !rs->Eof()) {
         for (int i = 0; i < 4; ++i)
             m_values << rs->Value(i);
@@ -232,13 +233,13 @@ void LogicalBackup::write(const QString &table, const QString &path)
         QByteArray out;
         out.reserve(BatchBytes + (1 << 16));
         out += "-- Tablora logical backup\n";
-        out += "-- " + utf8(view ? QStringLiteral("View ") : QStringLiteral("Table ")) + utf8(quoted)
-            + " of database " + utf8(backtick(m_database)) + "\n";
+        out += "-- " + utf8(view ? QStringLiteral("View ") : QStringLiteral("Table ")) + commentText(quoted)
+            + " of database " + commentText(backtick(m_database)) + "\n";
         out += view ? ViewMarker : QByteArray("-- Kind: TABLE");
         out += "\n-- Server " + utf8(version) + ", written "
             + utf8(QDateTime::currentDateTime().toString(Qt::ISODate)) + "\n";
         out += "-- Load it with the command-line client: mariadb <database> < "
-            + utf8(QFileInfo(path).fileName()) + "\n\n";
+            + commentText(QFileInfo(path).fileName()) + "\n\n";
         out += "SET NAMES utf8mb4;\n"
                "SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS=0;\n"
                "SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS, UNIQUE_CHECKS=0;\n"
@@ -248,8 +249,11 @@ void LogicalBackup::write(const QString &table, const QString &path)
         if (view)
             out += "DROP VIEW IF EXISTS " + utf8(quoted) + ";\n";
         out += utf8(createText) + ";\n\n";
-        if (!view)
+        if (!view) {
             writeRows(file, out, table);
+            // After the rows, so that loading them does not fire the triggers again.
+            writeTriggers(out, table);
+        }
         out += "\nSET TIME_ZONE=@OLD_TIME_ZONE;\n"
                "SET SQL_MODE=@OLD_SQL_MODE;\n"
                "SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS;\n"
@@ -334,6 +338,60 @@ void LogicalBackup::writeRows(QFile &file, QByteArray &out, const QString &table
     }
     if (open)
         out += ";\n";
+}
+
+bool isUtf8File(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true; // reading it is left to the run, which reports the file's own error
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const qint64 got = file.read(buffer.data(), qint64(buffer.size()));
+        if (got <= 0)
+            break;
+        // A sequence cut at a piece's end is carried over to the next piece. The decoder only works when
+        // its result is taken.
+        const QString text = decoder.decode(QByteArrayView(buffer.data(), got));
+        if (decoder.hasError())
+            return false;
+    }
+    return true;
+}
+
+QByteArray commentText(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    return line.toUtf8();
+}
+
+void LogicalBackup::writeTriggers(QByteArray &out, const QString &table)
+{
+    // Dropping the table dropped its triggers: the backup brings them back, in their order of firing.
+    QStringList names;
+    {
+        auto rs = m_db.Execute(
+            QStringLiteral("select TRIGGER_NAME from information_schema.TRIGGERS"
+                           " where EVENT_OBJECT_SCHEMA = '")
+            + m_db.escape(m_database) + QStringLiteral("' and EVENT_OBJECT_TABLE = '") + m_db.escape(table)
+            + QStringLiteral("' order by EVENT_MANIPULATION, ACTION_TIMING, ACTION_ORDER"));
+        for (; rs && !rs->Eof(); rs->MoveNext())
+            names << rs->Value(0);
+    }
+    for (const QString &name : names) {
+        auto rs =
+            m_db.Execute(QStringLiteral("show create trigger ") + SqlText::qualified(m_database, name));
+        const int text = rs ? rs->FieldIndex(QStringLiteral("SQL Original Statement")) : -1;
+        if (!rs || rs->Eof() || text < 0 || rs->IsNull(text))
+            throw std::runtime_error("the server gave no definition of a trigger");
+        // Each trigger is made under the sql_mode it was made with; the file's end sets the mode back.
+        out += "SET SQL_MODE='" + utf8(m_db.escape(rs->Value(QStringLiteral("sql_mode")))) + "';\n";
+        out += "DELIMITER ;;\n" + utf8(rs->Value(text)) + " ;;\nDELIMITER ;\n";
+    }
 }
 
 void runSqlFile(Connection &db, const QString &path, const std::function<void()> &progress)

@@ -48,8 +48,9 @@ void appendQuoted(QByteArray &out, const char *data, qsizetype length);
 void appendHex(QByteArray &out, const char *data, qsizetype length);
 
 // Writes tables of one database as files of SQL statements that the command-line client can load: a comment
-// header, DROP TABLE IF EXISTS, the server's CREATE TABLE (CREATE VIEW for a view) and the rows as INSERT
-// statements in batches, in utf8mb4. Rows are streamed from the server, so memory stays bounded.
+// header, DROP TABLE IF EXISTS, the server's CREATE TABLE (CREATE VIEW for a view), the rows as INSERT
+// statements in batches and the table's triggers, in utf8mb4. Rows are streamed from the server, so memory
+// stays bounded.
 // While it lives, the connection's default database is the backed-up one and its time zone is UTC (so
 // TIMESTAMP values are written exactly); both are set back afterwards.
 class LogicalBackup
@@ -75,6 +76,7 @@ public:
 
 private:
     void writeRows(class QFile &file, QByteArray &out, const QString &table);
+    void writeTriggers(QByteArray &out, const QString &table);
 
     Connection &m_db;
     QString m_database;
@@ -82,6 +84,13 @@ private:
     QString m_timeZone;
     qint64 m_rows = 0;
 };
+
+// Whether the whole file is valid UTF-8 text (read in pieces, so any size will do).
+bool isUtf8File(const QString &path);
+
+// Text for a comment line of a written file: a line break inside a name would end the comment and put
+// the rest of the name on a line of its own, where it would be run as a statement.
+QByteArray commentText(const QString &text);
 
 // Runs the statements of an SQL file on the connection, one by one, streaming the file.
 // progress, if given, is called between statements (so pending window events can run).

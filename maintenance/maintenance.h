@@ -7,8 +7,11 @@
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <functional>
+#include <optional>
 
 class frmTablora;
+class WaitCursor;
 
 // The maintenance and transfer buttons of the main window: check, optimise, repair and copy tables,
 // back up and restore them, save the create scripts of a database, import and export table data.
@@ -35,13 +38,25 @@ private:
     void runOperation(MaintLogic::Operation operation);
     // The selected entry of lstTables as listed, or empty text.
     QString selectedEntry() const;
+    // The entries of lstTables as they are now. A run works on these and on the database it started in:
+    // while it lets window events run, a click elsewhere may fill the list anew for another database.
+    QStringList listedEntries() const;
+    // The tests and the confirmation that open every run over the selected table or all tables: the
+    // selected entry as listed (one object), empty text (all tables), or nothing when the run stops here.
+    std::optional<QString> confirmScope(const QString &singleConfirm, const QString &allConfirm);
     static QString describe(const std::exception &error);
     // A failure: progress box empty, pointer back, txtError and Label13's tool tip, a critical box.
     void fail(const QString &description);
+    // Runs work; a failure ends the handler as designed (pointer back, then fail). Whether it went through.
+    bool attempt(WaitCursor &wait, const std::function<void()> &work);
+    // The end of a run that went through: progress box full, pointer back, the message.
+    void succeed(WaitCursor &wait, const QString &message);
     // The backup of the named tables as files of statements, table by table.
-    void writeLogicalBackup(const QString &folder, const QStringList &names, int total, int start);
+    void writeLogicalBackup(const QString &database, const QString &folder, const QStringList &names,
+                            int total, int start);
     // The chosen .sql backups run after the drop loop; views after tables.
-    void runLogicalRestore(const QString &folder, const QStringList &files, int total, int start);
+    void runLogicalRestore(const QString &database, const QString &folder, const QStringList &files,
+                           int total, int start);
 
     frmTablora &m_window;
     RestoreSelection m_restore;

@@ -41,7 +41,8 @@ double leadingNumber(const QString &text)
     QString digits;
     bool point = false;
     for (const QChar c : text) {
-        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')
+            || c == QLatin1Char('\r'))
             continue;
         if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && digits.isEmpty()) {
             digits += c;
@@ -183,9 +184,13 @@ QStringList restoreNames(const QStringList &selectedFiles)
 {
     QStringList names;
     for (QString name : selectedFiles) {
-        if (isLogicalBackupFile(name))
+        if (isLogicalBackupFile(name)) {
+            // Its table may well have ".frm" in its name: the drop must name that table, no other.
             name.chop(4);
-        name.remove(QStringLiteral(".frm"), Qt::CaseInsensitive);
+            name = nameOfFile(name);
+        } else {
+            name.remove(QStringLiteral(".frm"), Qt::CaseInsensitive);
+        }
         names << name;
     }
     if (names.isEmpty())
@@ -202,8 +207,27 @@ int restoreTotal(const QStringList &names)
 QString fileNameFor(const QString &name)
 {
     QString file = name;
+    file.replace(QLatin1Char('@'), QStringLiteral("@0040"));
     file.replace(QLatin1Char('/'), QStringLiteral("@002f"));
     return file;
+}
+
+QString nameOfFile(const QString &fileName)
+{
+    QString name;
+    for (qsizetype i = 0; i < fileName.size(); ++i) {
+        const QStringView code = QStringView(fileName).mid(i + 1, 4);
+        if (fileName[i] == QLatin1Char('@') && code == QLatin1String("002f")) {
+            name += QLatin1Char('/');
+            i += 4;
+        } else if (fileName[i] == QLatin1Char('@') && code == QLatin1String("0040")) {
+            name += QLatin1Char('@');
+            i += 4;
+        } else {
+            name += fileName[i];
+        }
+    }
+    return name;
 }
 
 QString backupFileName(const QString &table)

@@ -31,6 +31,7 @@ QString restored(const QString &folder);     // 「folder」から復元しま�
 QString scriptsSaved(const QString &folder);
 QString fileExists(const QString &path);     // the refusal to overwrite
 QString tableFailed(const QString &table, const QString &description, bool restore);
+inline const QString NotUtf8 = QStringLiteral("ﾌｧｲﾙがUTF-8のﾃｷｽﾄではありません。");
 }
 
 // What lblPreTable says: no database chosen, the database chosen last (all tables), or one object.
@@ -76,15 +77,17 @@ QString dropStatement(const QString &database, const QString &name);
 QString tableList(const QString &database, const QStringList &names);
 
 // The restore dialog's name list from the selected file names: every ".frm" removed without regard to
-// case, a trailing ".sql" removed likewise; one empty element when nothing is selected.
+// case; for a file of statements the table it was written for (the trailing ".sql" removed, the name
+// decoded as fileNameFor encodes it). One empty element when nothing is selected.
 QStringList restoreNames(const QStringList &selectedFiles);
 bool isLogicalBackupFile(const QString &fileName);
 // Progress total of a restore: twice the last index of the name list, or 1 when that is 0.
 int restoreTotal(const QStringList &names);
 
 // File names of the written backups and scripts: a name's "/" (not allowed in a file name) written as
-// the server writes it on disk, "@002f".
+// the server writes it on disk, "@002f", and so that this can be read back, "@" as "@0040".
 QString fileNameFor(const QString &name);
+QString nameOfFile(const QString &fileName);
 QString backupFileName(const QString &table);                     // <table>.sql
 QString scriptFileName(const QString &kind, const QString &name); // <kind>_<name>.sql
 

@@ -3,6 +3,7 @@
 #include "core/connection.h"
 #include "core/recordset.h"
 #include "core/sqltext.h"
+#include "maintenance/logicalbackup.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -22,8 +23,9 @@ QList<SchemaObject> listObjects(Connection &db, const QString &database)
         }
     }
     const QString where = QStringLiteral(" where Db = '") + db.escape(database) + QLatin1Char('\'');
-    for (const auto &[sql, kind] : {std::pair{QStringLiteral("show procedure status"), QStringLiteral("proc")},
-                                    std::pair{QStringLiteral("show function status"), QStringLiteral("func")}}) {
+    for (const auto &[sql, kind] :
+         {std::pair{QStringLiteral("show procedure status"), QStringLiteral("proc")},
+          std::pair{QStringLiteral("show function status"), QStringLiteral("func")}}) {
         auto rs = db.Execute(sql + where);
         const int name = rs ? rs->FieldIndex(QStringLiteral("Name")) : -1;
         for (; rs && !rs->Eof(); rs->MoveNext())
@@ -58,8 +60,9 @@ void write(Connection &db, const QString &database, const SchemaObject &object, 
     }
 
     QByteArray out;
-    out += "-- Tablora create script: " + object.kind.toUtf8() + " " + SqlText::quoteName(object.name).toUtf8()
-        + " of database " + SqlText::quoteName(database).toUtf8() + "\n";
+    out += "-- Tablora create script: " + object.kind.toUtf8() + " "
+           + commentText(SqlText::quoteName(object.name)) + " of database "
+           + commentText(SqlText::quoteName(database)) + "\n";
     out += "-- Written " + QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + "\n\n";
     out += "SET NAMES utf8mb4;\n";
     if (routine) {

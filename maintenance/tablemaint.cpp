@@ -72,6 +72,58 @@ void Maintenance::fail(const QString &description)
     m_window.Message(description, Dialogs::Icon::Critical);
 }
 
+bool Maintenance::attempt(WaitCursor &wait, const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (const std::exception &error) {
+        wait.restore();
+        fail(describe(error));
+        return false;
+    }
+}
+
+void Maintenance::succeed(WaitCursor &wait, const QString &message)
+{
+    m_window.DrawStatus(1, true);
+    wait.restore();
+    m_window.Message(message, Dialogs::Icon::Information);
+}
+
+QStringList Maintenance::listedEntries() const
+{
+    QStringList entries;
+    for (int i = 0; i < m_window.ui->lstTables->count(); ++i)
+        entries << m_window.ui->lstTables->item(i)->text();
+    return entries;
+}
+
+std::optional<QString> Maintenance::confirmScope(const QString &singleConfirm, const QString &allConfirm)
+{
+    Ui::frmTablora *ui = m_window.ui;
+    const Scope scope = scopeOf(ui->lblPreTable->text());
+    if (scope == Scope::None) {
+        m_window.Message(Texts::NoDatabase, Dialogs::Icon::Critical);
+        return std::nullopt;
+    }
+    if (ui->lstTables->count() == 0) {
+        m_window.Message(Texts::NoTables, Dialogs::Icon::Critical);
+        return std::nullopt;
+    }
+    const QString selected = scope == Scope::One ? selectedEntry() : QString();
+    // The marker says a table was chosen last, but the list has lost its selection (refreshed since).
+    if (scope == Scope::One && selected.isEmpty()) {
+        m_window.Message(Texts::NoTableSelected, Dialogs::Icon::Critical);
+        return std::nullopt;
+    }
+    const QString confirm = scope == Scope::One ? selected + singleConfirm : allConfirm;
+    if (m_window.Message(confirm, Dialogs::Icon::Information, Dialogs::Buttons::OkCancel)
+        != Dialogs::Answer::Ok)
+        return std::nullopt;
+    return selected;
+}
+
 void Maintenance::cmdCheckTable_Click()
 {
     runOperation(Operation::Check);
@@ -99,24 +151,22 @@ void Maintenance::runOperation(Operation operation)
     const Variant &texts = variant(operation);
 
     ui->lblCkTableName->setProperty(TagProperty, ui->lblCkTableName->text());
-    const Scope scope = scopeOf(ui->lblPreTable->text());
-    if (scope == Scope::None) {
-        m_window.Message(Texts::NoDatabase, Dialogs::Icon::Critical);
+    const std::optional<QString> confirmed = confirmScope(texts.singleConfirm, texts.allConfirm);
+    if (!confirmed)
         return;
-    }
-    const int total = ui->lstTables->count();
-    if (total == 0) {
-        m_window.Message(Texts::NoTables, Dialogs::Icon::Critical);
-        return;
-    }
-    const QString selected = scope == Scope::One ? selectedEntry() : QString();
-    if (scope == Scope::One && selected.isEmpty()) {
-        m_window.Message(Texts::NoTableSelected, Dialogs::Icon::Critical);
-        return;
-    }
-    const QString confirm = scope == Scope::One ? selected + texts.singleConfirm : texts.allConfirm;
-    if (m_window.Message(confirm, Dialogs::Icon::Information, Dialogs::Buttons::OkCancel) != Dialogs::Answer::Ok)
-        return;
+    const QString selected = *confirmed;
+    const Scope scope = selected.isEmpty() ? Scope::All : Scope::One;
+    const QStringList entries = listedEntries();
+    const QString database = session.database;
+    const int total = int(entries.size());
+
+    // A failure, or a problem in the server's answer: after a check the repair of the same scope is offered.
+    const auto failed = [&](const QString &description) {
+        fail(description);
+        if (operation == Operation::Check)
+            cmdRepairTable_Click();
+        m_window.DrawStatus(0, true);
+    };
 
     WaitCursor wait;
     m_window.ShowCount(total, 0);
@@ -130,7 +180,7 @@ void Maintenance::runOperation(Operation operation)
             const QString name = frmTablora::EntryName(entry);
             ui->lblCkTableName->setText(name);
             // The date is read for each table, so a run over midnight names each copy by its own day.
-            auto rs = db.Execute(statement(operation, session.database, name, QDate::currentDate()));
+            auto rs = db.Execute(statement(operation, database, name, QDate::currentDate()));
             // A view has no storage to optimise or repair: to those the server only answers that it is
             // not a base table, which is no finding (else every run over a database with views fails).
             const bool storageless = kind == QLatin1String("[VIEW]")
@@ -143,17 +193,14 @@ void Maintenance::runOperation(Operation operation)
             m_window.ShowCount(total, 0);
         } else {
             for (int i = 0; i < total; ++i) {
-                work(ui->lstTables->item(i)->text());
+                work(entries[i]);
                 m_window.ShowCount(total, i);
             }
         }
     } catch (const std::exception &error) {
         ui->lblCkTableName->clear();
         wait.restore();
-        fail(describe(error));
-        if (operation == Operation::Check)
-            cmdRepairTable_Click();
-        m_window.DrawStatus(0, true);
+        failed(describe(error));
         return;
     }
 
@@ -161,12 +208,9 @@ void Maintenance::runOperation(Operation operation)
     ui->lblCkTableName->setText(ui->lblCkTableName->property(TagProperty).toString());
     if (!findings.isEmpty()) {
         // The server answered, but with a problem: reported as a failure, never as success.
-        fail(texts.findingsHeading + QStringLiteral("\r\n") + formatFindings(findings, QStringLiteral("\r\n")));
-        if (operation == Operation::Check)
-            cmdRepairTable_Click();
-        m_window.DrawStatus(0, true);
+        failed(texts.findingsHeading + QStringLiteral("\r\n")
+               + formatFindings(findings, QStringLiteral("\r\n")));
         return;
     }
-    m_window.DrawStatus(1, true);
-    m_window.Message(texts.resultMessage, Dialogs::Icon::Information);
+    succeed(wait, texts.resultMessage);
 }

@@ -28,7 +28,7 @@ void Maintenance::cmdScriptBackUp_Click()
         return;
 
     WaitCursor wait;
-    try {
+    const bool done = attempt(wait, [&] {
         Connection &db = session.db();
         DefaultDatabase inDatabase(db, database);
         const QList<ScriptBackup::SchemaObject> objects = ScriptBackup::listObjects(db, database);
@@ -53,14 +53,9 @@ void Maintenance::cmdScriptBackUp_Click()
             }
             m_window.ShowCount(total, i + 1);
         }
-    } catch (const std::exception &error) {
-        wait.restore();
-        fail(describe(error));
-        return;
-    }
-    m_window.DrawStatus(1, true);
-    wait.restore();
-    m_window.Message(Texts::scriptsSaved(folder), Dialogs::Icon::Information);
+    });
+    if (done)
+        succeed(wait, Texts::scriptsSaved(folder));
 }
 
 void Maintenance::cmdInOut_Click()
@@ -79,6 +74,7 @@ void Maintenance::cmdInOut_Click()
     if (!session.isLocalhost)
         return;
     const QString table = frmTablora::EntryName(entry);
+    const QString database = session.database;
 
     bool importing = false;
     QString path, delimiter;
@@ -94,24 +90,19 @@ void Maintenance::cmdInOut_Click()
 
     WaitCursor wait;
     qulonglong rows = 0;
-    try {
+    const bool done = attempt(wait, [&] {
         Connection &db = session.db();
         const QString charset = serverCharset(CodePage::name());
         const QString escapedPath = db.escape(path);
         const QString escapedDelimiter = db.escape(delimiter);
-        db.Execute(importing ? loadStatement(escapedPath, session.database, table, charset, escapedDelimiter)
-                             : unloadStatement(escapedPath, session.database, table, charset, escapedDelimiter));
+        db.Execute(importing ? loadStatement(escapedPath, database, table, charset, escapedDelimiter)
+                             : unloadStatement(escapedPath, database, table, charset, escapedDelimiter));
         rows = mysql_affected_rows(db.handle());
-    } catch (const std::exception &error) {
-        wait.restore();
-        fail(describe(error));
+    });
+    if (!done)
         return;
-    }
-    m_window.DrawStatus(1, true);
-    wait.restore();
     const QString count = QStringLiteral("（") + QString::number(rows) + QStringLiteral("件）");
-    m_window.Message(QStringLiteral("「") + path
-                         + (importing ? QStringLiteral("」から取り込みました。") : QStringLiteral("」に出力しました。"))
-                         + count,
-                     Dialogs::Icon::Information);
+    succeed(wait, QStringLiteral("「") + path
+                      + (importing ? QStringLiteral("」から取り込みました。") : QStringLiteral("」に出力しました。"))
+                      + count);
 }

@@ -64,7 +64,9 @@ void prepare(Connection &db)
     const bool ready = scalar(db, QStringLiteral("select count(*) from information_schema.TABLES where "
                                                  "TABLE_SCHEMA='bench_maintenance' and TABLE_NAME='sales'"))
         == QLatin1String("1");
-    if (ready && scalar(db, QStringLiteral("select count(*) from bench_maintenance.sales")) == QString::number(Rows))
+    if (ready
+        && scalar(db, QStringLiteral("select count(*) from bench_maintenance.sales"))
+               == QString::number(Rows))
         return;
     db.Execute(QStringLiteral("drop table if exists bench_maintenance.sales"));
     db.Execute(QStringLiteral(
@@ -74,7 +76,8 @@ void prepare(Connection &db)
     db.Execute(QStringLiteral(
         "insert into bench_maintenance.sales select seq, concat('顧客 ', seq, ' O''Brien'),"
         " if(seq % 5 = 0, null, concat('note \\\\ ', md5(seq))), seq * 1.25, if(seq % 7 = 0, null, seq / 3),"
-        " '2026-01-01' + interval (seq % 100000) minute, unhex(md5(seq)) from bench_maintenance.seq_1_to_1000000"));
+        " '2026-01-01' + interval (seq % 100000) minute, unhex(md5(seq))"
+        " from bench_maintenance.seq_1_to_1000000"));
 }
 
 double timeBackup(Connection &db, const QString &path)
@@ -97,8 +100,9 @@ double timeDump(const Sandbox &s, const QString &path)
     QElapsedTimer timer;
     timer.start();
     dump.start(QStringLiteral("mariadb-dump"),
-               {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"), QStringLiteral("-P") + s.port,
-                QStringLiteral("-uroot"), QStringLiteral("-p") + s.password, Database, Table});
+               {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"),
+                QStringLiteral("-P") + s.port, QStringLiteral("-uroot"), QStringLiteral("-p") + s.password,
+                Database, Table});
     dump.waitForFinished(-1);
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (dump.exitCode() != 0) {
@@ -120,8 +124,9 @@ int main(int argc, char **argv)
     }
     try {
         Connection db;
-        db.setConnectionString(QStringLiteral("driver={MySQL ODBC 3.51 Driver};server=127.0.0.1;uid=root;pwd=")
-                               + s.password + QStringLiteral(";port=") + s.port);
+        db.setConnectionString(
+            QStringLiteral("driver={MySQL ODBC 3.51 Driver};server=127.0.0.1;uid=root;pwd=") + s.password
+            + QStringLiteral(";port=") + s.port);
         db.Open();
         prepare(db);
 

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 using Answer = Dialogs::Answer;
 using Icon = Dialogs::Icon;
@@ -52,7 +53,8 @@ protected:
     }
     QStringList shopTables() const
     {
-        return {q("access_log"), q("customers"), q("items"), q("order details"), q("order_totals"), q("orders")};
+        return {q("access_log"),    q("customers"),    q("items"),
+                q("order details"), q("order_totals"), q("orders")};
     }
     QStringList filesIn(const QString &folder) const
     {
@@ -82,9 +84,10 @@ TEST_F(BackupRestore, AllTablesAreBackedUpAndRestoredRowForRow)
     }
     // The server's statement went first, as written; the server had none, so the files were written.
     ASSERT_FALSE(recorder->statements().isEmpty());
-    EXPECT_EQ(recorder->statements().first(),
-              q("backup table ") + db + q(".access_log,") + db + q(".customers,") + db + q(".items,") + db
-                  + q(".`order details`,") + db + q(".order_totals,") + db + q(".orders to '") + folder + q("'"));
+    EXPECT_EQ(recorder->statements().first(), q("backup table ") + db + q(".access_log,") + db
+                                                  + q(".customers,") + db + q(".items,") + db
+                                                  + q(".`order details`,") + db + q(".order_totals,") + db
+                                                  + q(".orders to '") + folder + q("'"));
     QStringList expectedFiles;
     for (const QString &t : shopTables())
         expectedFiles << t + q(".sql");
@@ -116,7 +119,8 @@ TEST_F(BackupRestore, AllTablesAreBackedUpAndRestoredRowForRow)
     }
     const QStringList sent = recorder->statements();
     for (const QString &t : shopTables())
-        EXPECT_TRUE(sent.contains(q("drop table ") + db + q(".") + (t.contains(' ') ? q("`") + t + q("`") : t)));
+        EXPECT_TRUE(
+            sent.contains(q("drop table ") + db + q(".") + (t.contains(' ') ? q("`") + t + q("`") : t)));
     EXPECT_TRUE(window->ui->txtError->text().isEmpty());
     for (const QString &t : shopTables())
         EXPECT_EQ(tableRows(db, t), before[t]) << t.toStdString();
@@ -124,7 +128,8 @@ TEST_F(BackupRestore, AllTablesAreBackedUpAndRestoredRowForRow)
                      + q("' and TABLE_NAME='order_totals'")),
               q("VIEW"));
     // The program's connection has its own settings back.
-    auto rs = Session::instance().db().Execute(q("select @@foreign_key_checks, @@time_zone = @@global.time_zone"));
+    auto rs =
+        Session::instance().db().Execute(q("select @@foreign_key_checks, @@time_zone = @@global.time_zone"));
     EXPECT_EQ(rs->Value(0), q("1"));
     EXPECT_EQ(rs->Value(1), q("1"));
 }
@@ -137,14 +142,15 @@ TEST_F(BackupRestore, EveryKindOfValueComesBackExactly)
            " ts TIMESTAMP NULL DEFAULT NULL, tm TIME NULL, bt BIT(10) NULL, e ENUM('a','b''c') NULL,"
            " j JSON NULL, g INT AS (id * 2) VIRTUAL) ENGINE=InnoDB"));
     exec(q("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_AUTO_VALUE_ON_ZERO')")); // keep the id 0
-    exec(q("INSERT INTO `odd values` (id, t, x, b, vb, d, f, dt, da, ts, tm, bt, e, j) VALUES "
-           "(0, '醤油 ''quoted'' \\\\ back\\\\slash \"dq\"', 'line\\nbreak\\r\\ttab\\0nul\\Zctrl', "
-           " UNHEX('00FF5C27220A0D1A'), '', -12345678901234567890.0123456789, 1.5e-300,"
-           " '2026-12-07 23:59:59.123456', '0001-01-01', '2038-01-19 03:14:07', '-838:59:59', b'1010101010',"
-           " 'b''c', '{\"k\": \"値\"}'),"
-           "(2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
-           "(3, '', '', '', NULL, 0, 0, '1970-01-01 00:00:00', NULL, '2000-02-29 12:00:00', '00:00:00', b'0',"
-           " 'a', '[]')"));
+    exec(
+        q("INSERT INTO `odd values` (id, t, x, b, vb, d, f, dt, da, ts, tm, bt, e, j) VALUES "
+          "(0, '醤油 ''quoted'' \\\\ back\\\\slash \"dq\"', 'line\\nbreak\\r\\ttab\\0nul\\Zctrl', "
+          " UNHEX('00FF5C27220A0D1A'), '', -12345678901234567890.0123456789, 1.5e-300,"
+          " '2026-12-07 23:59:59.123456', '0001-01-01', '2038-01-19 03:14:07', '-838:59:59', b'1010101010',"
+          " 'b''c', '{\"k\": \"値\"}'),"
+          "(2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
+          "(3, '', '', '', NULL, 0, 0, '1970-01-01 00:00:00', NULL, '2000-02-29 12:00:00', '00:00:00', b'0',"
+          " 'a', '[]')"));
     std::string all;
     for (int i = 0; i < 256; ++i)
         all += char(i);
@@ -279,7 +285,8 @@ TEST_F(BackupRestore, ServerSideBackupFilesGoThroughTheServersStatements)
     // The drops of tables that are not there fail silently; the server then rejects RESTORE TABLE.
     EXPECT_EQ(recorder->statements(),
               (QStringList{q("drop table ") + db + q(".ghost"), q("drop table ") + db + q(".Orders"),
-                           q("restore table ") + db + q(".ghost,") + db + q(".Orders from '") + escaped + q("'")}));
+                           q("restore table ") + db + q(".ghost,") + db + q(".Orders from '") + escaped
+                               + q("'")}));
     ASSERT_EQ(dialogs.messages().size(), 2);
     EXPECT_TRUE(dialogs.messages()[1].contains(q("1064")));
     EXPECT_EQ(window->ui->txtError->text(), dialogs.messages()[1]);
@@ -301,4 +308,146 @@ TEST_F(BackupRestore, ATableWithABlankIsBackedUpAlone)
               q("backup table ") + db + q(".`order details` to '") + escaped + q("'"));
     EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」にﾊﾞｯｸｱｯﾌﾟしました。"));
     EXPECT_EQ(filesIn(folder), QStringList{q("order details.sql")});
+}
+
+TEST_F(BackupRestore, OddNamesRestoreTheirOwnTableAndNoOther)
+{
+    // A ".frm", an "@" and a "/" in one name; a line break in another, which must not end the file's
+    // comment header and leave "DROP TABLE items" on a line of its own.
+    const QString odd = q("old.frm@v/2");
+    const QString broken = q("n\nDROP TABLE items;\n--");
+    exec(q("CREATE TABLE old (a INT)"));
+    exec(q("INSERT INTO old VALUES (7)"));
+    for (const QString &name : {odd, broken}) {
+        exec(q("CREATE TABLE `%1` (a INT)").arg(name));
+        exec(q("INSERT INTO `%1` VALUES (1), (2)").arg(name));
+    }
+    chooseDatabase();
+    const QString folder = backupFolder(q("odd names"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+        window->ui->cmdBackup->click();
+        EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」にﾊﾞｯｸｱｯﾌﾟしました。"));
+    }
+    const QString oddFile = q("old.frm@0040v@002f2.sql");
+    const QString brokenFile = broken + q(".sql");
+    ASSERT_TRUE(filesIn(folder).contains(oddFile));
+    ASSERT_TRUE(filesIn(folder).contains(brokenFile));
+    exec(q("DELETE FROM `%1`").arg(odd));
+    exec(q("DELETE FROM `%1`").arg(broken));
+
+    recorder->clear();
+    {
+        ScriptedDialogs dialogs;
+        dialogs.modal(pick(folder, {brokenFile, oddFile})).answer(Answer::Ok).answer(Answer::Ok);
+        window->ui->cmdRestore->click();
+        EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。"));
+    }
+    // The drops name the backed-up tables themselves.
+    const QStringList drops = recorder->statements().filter(QRegularExpression(q("^drop table ")));
+    EXPECT_EQ(drops, (QStringList{q("drop table ") + db + q(".`") + broken + q("`"),
+                                  q("drop table ") + db + q(".`") + odd + q("`")}));
+    EXPECT_EQ(tableRows(db, odd), (QList<QStringList>{{q("1")}, {q("2")}}));
+    EXPECT_EQ(tableRows(db, broken), (QList<QStringList>{{q("1")}, {q("2")}}));
+    EXPECT_EQ(scalar(q("select a from old")), q("7"));
+    EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
+    // The command-line client reads the header as comments too.
+    EXPECT_EQ(loadWithClient(otherDatabase(), QDir(folder).filePath(brokenFile)), QString());
+    EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
+}
+
+TEST_F(BackupRestore, AFileThatIsNotUtf8IsRefusedBeforeAnythingIsDropped)
+{
+    chooseDatabase();
+    const QString folder = backupFolder(q("foreign"));
+    {
+        // A dump tool's raw bytes in a literal: sent as text they would come back changed.
+        QFile file(QDir(folder).filePath(q("items.sql")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("DROP TABLE IF EXISTS items;\nCREATE TABLE items (b BLOB);\n"
+                   "INSERT INTO items VALUES ('\xff\xfe\x80');\n");
+    }
+    recorder->clear();
+    ScriptedDialogs dialogs;
+    dialogs.modal(pick(folder, {q("items.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+    window->ui->cmdRestore->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(dialogs.messages()[1], q("「items」の復元に失敗しました。\r\nﾌｧｲﾙがUTF-8のﾃｷｽﾄではありません。"));
+    EXPECT_EQ(dialogs.shown[1].icon, Icon::Critical);
+    EXPECT_TRUE(recorder->statements().isEmpty());
+    EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
+    EXPECT_EQ(window->ui->picStatus->fraction(), 0.0);
+}
+
+TEST_F(BackupRestore, ARestoreKeepsToItsDatabaseWhenAnotherIsClickedMeanwhile)
+{
+    // The other database has an items table of its own, which must stay as it is.
+    const QString other = otherDatabase();
+    exec(q("CREATE TABLE `%1`.items (a INT)").arg(other));
+    exec(q("INSERT INTO `%1`.items VALUES (42)").arg(other));
+    chooseDatabase();
+    chooseTable(q("items"));
+    const QString folder = backupFolder(q("keep to it"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+        window->ui->cmdBackup->click();
+    }
+    const auto before = tableRows(db, q("items"));
+    exec(q("UPDATE items SET name = 'x'"));
+    recorder->clear();
+    ScriptedDialogs dialogs;
+    dialogs.modal(pick(folder, {q("items.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+    clickDatabaseDuringTheRun(other);
+    window->ui->cmdRestore->click();
+    EXPECT_EQ(Session::instance().database, other);
+    EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。"));
+    EXPECT_TRUE(recorder->contains(q("drop table ") + db + q(".items")));
+    EXPECT_EQ(tableRows(db, q("items")), before);
+    EXPECT_EQ(scalar(q("select group_concat(a) from `%1`.items").arg(other)), q("42"));
+}
+
+TEST_F(BackupRestore, TriggersComeBackAfterTheRowsInTheirOrder)
+{
+    exec(q("CREATE TABLE audit (what VARCHAR(40))"));
+    exec(q("CREATE TABLE counted (n INT)"));
+    exec(q("INSERT INTO counted VALUES (1), (2)"));
+    exec(q("CREATE TRIGGER double_it BEFORE INSERT ON counted FOR EACH ROW "
+           "BEGIN SET NEW.n = NEW.n * 2; END"));
+    exec(q("CREATE TRIGGER log_it AFTER INSERT ON counted FOR EACH ROW "
+           "BEGIN INSERT INTO audit VALUES (CONCAT('n;', NEW.n)); END"));
+    exec(q("CREATE TRIGGER and_add BEFORE INSERT ON counted FOR EACH ROW FOLLOWS double_it "
+           "SET NEW.n = NEW.n + 1"));
+    const QString triggers = q("select group_concat(TRIGGER_NAME order by ACTION_TIMING, ACTION_ORDER) "
+                               "from information_schema.TRIGGERS where EVENT_OBJECT_SCHEMA = '%1'");
+    const QString expected = scalar(triggers.arg(db));
+    ASSERT_EQ(expected, q("log_it,double_it,and_add"));
+    chooseDatabase();
+    chooseTable(q("counted"));
+    const QString folder = backupFolder(q("triggers"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+        window->ui->cmdBackup->click();
+    }
+    exec(q("DROP TABLE counted"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.modal(pick(folder, {q("counted.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+        window->ui->cmdRestore->click();
+        EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。"));
+    }
+    // The rows as saved (the triggers did not fire on them), the triggers back in their order.
+    EXPECT_EQ(tableRows(db, q("counted")), (QList<QStringList>{{q("1")}, {q("2")}}));
+    EXPECT_EQ(scalar(q("select count(*) from audit")), q("0"));
+    EXPECT_EQ(scalar(triggers.arg(db)), expected);
+    exec(q("INSERT INTO counted VALUES (5)"));
+    EXPECT_EQ(scalar(q("select max(n) from counted")), q("11"));
+    EXPECT_EQ(scalar(q("select what from audit")), q("n;11"));
+
+    const QString other = otherDatabase();
+    exec(q("CREATE TABLE `%1`.audit (what VARCHAR(40))").arg(other));
+    EXPECT_EQ(loadWithClient(other, QDir(folder).filePath(q("counted.sql"))), QString());
+    EXPECT_EQ(scalar(triggers.arg(other)), expected);
 }

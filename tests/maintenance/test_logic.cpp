@@ -3,7 +3,15 @@
 #include "maintenance/maintlogic.h"
 #include "maintenance/sqlscript.h"
 
+#include "widgets/qtdialogs.h"
+
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
 
 using namespace MaintLogic;
 
@@ -75,7 +83,8 @@ TEST(MaintLogic, ProblemsInTheServersAnswer)
 TEST(MaintLogic, BackupAndRestoreStatements)
 {
     EXPECT_EQ(tableList(q("shop"), {q("a"), q("order details")}), q("shop.a,shop.`order details`"));
-    EXPECT_EQ(backupStatement(q("shop.a,shop.b"), q("C:\\\\bk")), q("backup table shop.a,shop.b to 'C:\\\\bk'"));
+    EXPECT_EQ(backupStatement(q("shop.a,shop.b"), q("C:\\\\bk")),
+              q("backup table shop.a,shop.b to 'C:\\\\bk'"));
     EXPECT_EQ(restoreStatement(q("shop.a"), q("/bk")), q("restore table shop.a from '/bk'"));
     EXPECT_EQ(dropStatement(q("shop"), q("a")), q("drop table shop.a"));
     EXPECT_EQ(Texts::backedUp(q("C:\\bk")), q("「C:\\bk」にﾊﾞｯｸｱｯﾌﾟしました。"));
@@ -94,6 +103,10 @@ TEST(MaintLogic, RestoreNameList)
     EXPECT_EQ(restoreTotal({q("a"), q("b"), q("c")}), 4);
     EXPECT_EQ(backupFileName(q("order details")), q("order details.sql"));
     EXPECT_EQ(backupFileName(q("a/b")), q("a@002fb.sql"));
+    // A file of statements gives back the name it was written for, ".frm", "@" and "/" included.
+    EXPECT_EQ(backupFileName(q("x.frm@1/2")), q("x.frm@00401@002f2.sql"));
+    EXPECT_EQ(restoreNames({backupFileName(q("x.frm@1/2")), q("a@002f.frm"), q("@0041.sql")}),
+              (QStringList{q("x.frm@1/2"), q("a@002f"), q("@0041")}));
     EXPECT_EQ(scriptFileName(q("view"), q("v")), q("view_v.sql"));
 }
 
@@ -176,4 +189,47 @@ TEST(SqlScriptSplitter, StatementsAsTheClientReadsThem)
     // Whatever the pieces the text arrives in, the statements are the same.
     for (const qsizetype piece : {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(7), script.size()})
         EXPECT_EQ(split(script, piece), expected) << "pieces of " << piece;
+}
+
+namespace {
+// Runs act on the folder chooser once it is up, from the event loop that it runs.
+void whenChooserIsUp(std::function<void(QWidget *)> act)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, poll] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            act(modal);
+        else
+            QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+}
+}
+
+TEST(FolderPicker, ShowsTheWholePromptAndGivesThePathOrEmptyText)
+{
+    QtDialogs dialogs;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString shown, caption;
+    whenChooserIsUp([&](QWidget *modal) {
+        caption = modal->windowTitle();
+        if (auto *label = modal->findChild<QLabel *>(q("lblPrompt")))
+            shown = label->text();
+        auto *chooser = modal->findChild<QFileDialog *>();
+        if (!chooser) {
+            ADD_FAILURE() << "no folder chooser inside the modal window";
+            qobject_cast<QDialog *>(modal)->reject(); // never leave the test waiting on it
+            return;
+        }
+        chooser->setDirectory(dir.path());
+        static_cast<QDialog *>(chooser)->accept(); // as the Choose button does
+    });
+    // The warning first, then the prompt, each on its own line.
+    EXPECT_EQ(dialogs.chooseFolder(Texts::BackupFolderPrompt), dir.path());
+    EXPECT_EQ(shown, q("データは上書きされません。事前に削除または、保存先を別けて下さい。\n保存先のﾌｫﾙﾀﾞを選択して下さい。"));
+    EXPECT_EQ(caption, q("データは上書きされません。事前に削除または、保存先を別けて下さい。 保存先のﾌｫﾙﾀﾞを選択して下さい。"));
+
+    whenChooserIsUp([](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); });
+    EXPECT_EQ(dialogs.chooseFolder(Texts::ScriptFolderPrompt), QString());
 }

@@ -43,7 +43,8 @@ protected:
     }
     QStringList allTables() const
     {
-        return {q("access_log"), q("customers"), q("items"), q("order details"), q("order_totals"), q("orders")};
+        return {q("access_log"),    q("customers"),    q("items"),
+                q("order details"), q("order_totals"), q("orders")};
     }
     QString qualified(const QString &name) const
     {
@@ -59,9 +60,9 @@ TEST_F(TableMaintenance, WithoutADatabaseEveryButtonSaysSoAndSendsNothing)
     ScriptedDialogs dialogs;
     for (int i = 0; i < 8; ++i)
         dialogs.answer(Answer::Ok);
-    for (QPushButton *button : {window->ui->cmdCheckTable, window->ui->cmdOptimizeTable, window->ui->cmdRepairTable,
-                                window->ui->cmdCopyDb, window->ui->cmdBackup, window->ui->cmdRestore,
-                                window->ui->cmdScriptBackUp, window->ui->cmdInOut}) {
+    for (QPushButton *button : {window->ui->cmdCheckTable, window->ui->cmdOptimizeTable,
+                                window->ui->cmdRepairTable, window->ui->cmdCopyDb, window->ui->cmdBackup,
+                                window->ui->cmdRestore, window->ui->cmdScriptBackUp, window->ui->cmdInOut}) {
         button->setEnabled(true);
         button->click();
     }
@@ -135,7 +136,8 @@ TEST_F(TableMaintenance, CheckOptimizeRepairAllTablesSkippingErrorEntries)
     QStringList expected;
     for (const char *keyword : {"check table ", "optimize table ", "repair table "})
         for (const QString &table : allTables())
-            expected << q(keyword) + qualified(table) + (q(keyword) == q("check table ") ? q(" ") : QString());
+            expected << q(keyword) + qualified(table)
+                            + (q(keyword) == q("check table ") ? q(" ") : QString());
     EXPECT_EQ(sent(), expected);
     EXPECT_EQ(dialogs.messages(),
               (QStringList{q("全ﾃｰﾌﾞﾙの検査を行います。"), q("問題はありませんでした。"),
@@ -266,4 +268,21 @@ TEST_F(TableMaintenance, CopyingTwiceOnTheSameDayFailsOnTheSecond)
     EXPECT_EQ(sent().size(), 1);
     EXPECT_EQ(window->ui->txtError->text(), again.messages()[1]);
     EXPECT_TRUE(window->ui->lblCkTableName->text().isEmpty());
+}
+
+TEST_F(TableMaintenance, ARunKeepsToItsListAndDatabaseWhenAnotherDatabaseIsClickedMeanwhile)
+{
+    const QString other = otherDatabase(); // no tables: the list becomes empty
+    chooseDatabase();
+    recorder->clear();
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    clickDatabaseDuringTheRun(other);
+    window->ui->cmdCheckTable->click();
+    EXPECT_EQ(Session::instance().database, other); // the click was handled during the run
+    QStringList expected;
+    for (const QString &table : allTables())
+        expected << q("check table ") + qualified(table) + q(" ");
+    EXPECT_EQ(sent(), expected);
+    EXPECT_EQ(dialogs.messages().last(), q("問題はありませんでした。"));
 }

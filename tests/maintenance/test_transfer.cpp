@@ -57,9 +57,10 @@ TEST_F(ScriptBackupTest, FilesRecreateEveryObjectInAnEmptyDatabase)
         EXPECT_EQ(dialogs.messages(), QStringList{q("「") + folder + q("」にｸﾘｴｲﾄScriptを保存しました。")});
     }
     const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, (QStringList{q("func_item_count.sql"), q("proc_add_item.sql"), q("table_access_log.sql"),
-                                  q("table_customers.sql"), q("table_items.sql"), q("table_order details.sql"),
-                                  q("table_orders.sql"), q("view_order_totals.sql")}));
+    EXPECT_EQ(files,
+              (QStringList{q("func_item_count.sql"), q("proc_add_item.sql"), q("table_access_log.sql"),
+                           q("table_customers.sql"), q("table_items.sql"), q("table_order details.sql"),
+                           q("table_orders.sql"), q("view_order_totals.sql")}));
     EXPECT_EQ(window->ui->lblCnt->text(), q("8/8"));
 
     // Loaded in name order by the command-line client, they make the same objects.
@@ -138,9 +139,10 @@ TEST_F(InOutTest, ExportThenImportGivesTheSameRows)
                   QStringList{q("「") + folder + q("/items.txt」に出力しました。（5件）")});
     }
     const QString path = QDir(folder).filePath(q("items.txt"));
-    EXPECT_EQ(recorder->statements(),
-              QStringList{q("select * from ") + db + q(".items into outfile '") + path
-                          + q("' character set utf8mb4 fields terminated by ',' lines terminated by '\\n'")});
+    EXPECT_EQ(
+        recorder->statements(),
+        QStringList{q("select * from ") + db + q(".items into outfile '") + path
+                    + q("' character set utf8mb4 fields terminated by ',' lines terminated by '\\n'")});
     EXPECT_EQ(Session::instance().settings.inoutpath, folder);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

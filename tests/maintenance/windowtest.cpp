@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
+#include <QThread>
+#include <QTimer>
 
 void WindowTest::SetUp()
 {
@@ -71,9 +73,11 @@ QList<QStringList> WindowTest::tableRows(const QString &database, const QString 
 {
     // Binary and bit columns compared as hex, so that every byte counts.
     QStringList columns;
-    for (const QStringList &c : rows(QStringLiteral("select COLUMN_NAME, DATA_TYPE from information_schema.COLUMNS "
-                                                   "where TABLE_SCHEMA='%1' and TABLE_NAME='%2' "
-                                                   "order by ORDINAL_POSITION").arg(database, table))) {
+    for (const QStringList &c :
+         rows(QStringLiteral("select COLUMN_NAME, DATA_TYPE from information_schema.COLUMNS "
+                             "where TABLE_SCHEMA='%1' and TABLE_NAME='%2' "
+                             "order by ORDINAL_POSITION")
+                  .arg(database, table))) {
         const QString type = c[1].toLower();
         const QString name = QStringLiteral("`") + c[0] + QStringLiteral("`");
         columns << (type.contains(QLatin1String("blob")) || type.contains(QLatin1String("binary"))
@@ -93,8 +97,9 @@ QString WindowTest::loadWithClient(const QString &database, const QString &file)
     QProcess client;
     client.setStandardInputFile(file);
     client.start(QStringLiteral("mariadb"),
-                 {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"), QStringLiteral("-P") + server.port,
-                  QStringLiteral("-u") + server.user, QStringLiteral("-p") + server.password, database});
+                 {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"),
+                  QStringLiteral("-P") + server.port, QStringLiteral("-u") + server.user,
+                  QStringLiteral("-p") + server.password, database});
     if (!client.waitForFinished(60000))
         return QStringLiteral("the client did not finish");
     const QString errors = QString::fromUtf8(client.readAllStandardError());
@@ -109,4 +114,14 @@ QString WindowTest::otherDatabase()
     exec(QStringLiteral("CREATE DATABASE `%1` DEFAULT CHARACTER SET utf8mb4").arg(name));
     extraDatabases << name;
     return name;
+}
+
+void WindowTest::clickDatabaseDuringTheRun(const QString &name)
+{
+    const auto found = window->ui->lstDb->findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << "list the databases after making the other one";
+    QListWidgetItem *item = found.first();
+    QTimer::singleShot(0, window.get(), [this, item] { window->ui->lstDb->setCurrentItem(item); });
+    // Window events run at most every few tens of milliseconds: the run's first chance comes at once.
+    QThread::msleep(50);
 }

@@ -37,6 +37,9 @@ protected:
     QString loadWithClient(const QString &database, const QString &file);
     // A fresh empty database beside the test's own, dropped after the test.
     QString otherDatabase();
+    // As if the user clicked that database in lstDb while a run lets window events run: the click is
+    // handled the first time the run does so.
+    void clickDatabaseDuringTheRun(const QString &name);
 
     QTemporaryDir settingsDir;
     QTemporaryDir work;
