@@ -234,6 +234,10 @@ std::unique_ptr<Recordset> Connection::run(const QString &sql, bool streaming)
         m_log->report(sql);
     if (!m_mysql)
         fail();
+    const std::thread::id owner = m_ownerThread.load();
+    if (owner != std::thread::id() && owner != std::this_thread::get_id())
+        throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"),
+                      QStringLiteral("Commands out of sync; you can't run this command now"));
     const QByteArray text = sql.toUtf8();
     if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
         fail();

@@ -3,7 +3,9 @@
 #include "recordset.h"
 
 #include <QString>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 struct st_mysql;
 class StatementLog;
@@ -53,6 +55,10 @@ public:
     // Stops the statement running on this connection, from another thread if need be, by sending
     // KILL QUERY over a second short-lived connection with the same parameters. Returns false if that failed.
     bool cancelRunningStatement() const;
+    // While a thread holds the connection (the query window reads a result on a thread of its own), a
+    // statement from any other thread is refused with "Commands out of sync" (2014) instead of being
+    // mixed into the conversation on the same link. A default id releases it.
+    void setOwnerThread(std::thread::id id) { m_ownerThread.store(id); }
     const ConnectionParams &params() const { return m_params; }
     st_mysql *handle() const { return m_mysql; }
 
@@ -70,4 +76,5 @@ private:
     QString m_connectionString;
     QString m_expanded;
     ConnectionParams m_params;
+    std::atomic<std::thread::id> m_ownerThread{};
 };

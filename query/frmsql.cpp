@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFontDialog>
 #include <QListWidget>
+#include <QScopedValueRollback>
 
 QPointer<frmSql> frmSql::s_instance;
 
@@ -56,8 +57,11 @@ frmSql::frmSql(QWidget *parent)
     connect(ui->cmdAnalyze, &QPushButton::clicked, this, &frmSql::cmdAnalyze_Click);
     connect(ui->cmdVariabl, &QPushButton::clicked, this, &frmSql::cmdVariabl_Click);
     connect(ui->cmdVariable, &QPushButton::clicked, this, &frmSql::cmdVariable_Click);
+    // A click or a move with the keys in either list selects the same position in the other.
     connect(ui->lstVariablename, &QListWidget::itemClicked, this, &frmSql::lstVariablename_Click);
     connect(ui->lstVariable, &QListWidget::itemClicked, this, &frmSql::lstVariable_Click);
+    connect(ui->lstVariablename, &QListWidget::currentRowChanged, this, &frmSql::lstVariablename_Click);
+    connect(ui->lstVariable, &QListWidget::currentRowChanged, this, &frmSql::lstVariable_Click);
     ui->lstVariablename->installEventFilter(this);
     ui->lstVariable->installEventFilter(this);
 
@@ -110,8 +114,11 @@ void frmSql::Form_Load()
     ui->cmdStop->setEnabled(false);
     ui->lblRecordCount->setText(QStringLiteral("0"));
     ui->txtError->setReadOnly(true);
-    for (const variablename &v : Session::instance().variables)
-        ui->lstVariablename->addItem(v.strVariableName);
+    {
+        const QScopedValueRollback busy(m_listsBusy, true);
+        for (const variablename &v : Session::instance().variables)
+            ui->lstVariablename->addItem(v.strVariableName);
+    }
     restoreSettings();
     optRecord[0]->setChecked(true);
     showView(0);
@@ -155,6 +162,19 @@ void frmSql::message(const QString &text, int icon)
     Dialogs::current().message(windowTitle(), text, Dialogs::Icon(icon));
 }
 
+// The query text as the text box holds it (lines ended by CR LF), without leading and trailing blanks.
+// Text of blanks and line ends only asks for SQL and gives false.
+bool frmSql::typedQuery(QString *text)
+{
+    const QString typed = ui->txtSql->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    if (typed.trimmed().isEmpty()) {
+        message(QStringLiteral("SQL文を入力してください。"), int(Dialogs::Icon::Information));
+        return false;
+    }
+    *text = QueryText::trimSpaces(typed);
+    return true;
+}
+
 void frmSql::setExecTag(const QString &tag)
 {
     m_execTag = tag;
@@ -180,13 +200,9 @@ void frmSql::cmdExec_Click()
     if (m_run || m_finishing)
         return;
     ui->txtError->clear();
-    // The text as the text box holds it, lines ended by CR LF.
-    const QString typed = ui->txtSql->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    if (typed.trimmed().isEmpty()) {
-        message(QStringLiteral("SQL文を入力してください。"), int(Dialogs::Icon::Information));
+    QString sql;
+    if (!typedQuery(&sql))
         return;
-    }
-    QString sql = typed.trimmed();
     sql.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 
     ui->picReset->setCursor(Qt::WaitCursor);
@@ -340,6 +356,10 @@ void frmSql::finishRun()
     if (outcome == QueryRun::Outcome::NoRows) {
         message(QStringLiteral("正常終了"), int(Dialogs::Icon::Information));
     } else if (outcome == QueryRun::Outcome::Rows) {
+        // A displayed run takes the dump folder as it is after its last record.
+        if (displayed)
+            m_dumpFolder = QueryText::normalisedDumpFolder(Session::instance().settings.textpath,
+                                                           QCoreApplication::applicationDirPath());
         const QString dumpPath = m_dumpFolder + QueryText::dumpFileName();
         const QString editor =
             QueryText::editorCommandLine(Session::instance().settings.texte, m_dumpFolder);
@@ -366,11 +386,13 @@ void frmSql::finishRun()
     } else if (number != 0 || m_execTag == QLatin1String("False")) {
         failed(number, description);
     }
-    // The text gathered is shown also when the run was stopped or the dump file failed.
-    if (displayed && text)
+    // The text gathered is shown after all records (also when the dump file or the editor failed) and,
+    // up to the stop, after a stopped run; a run the server broke off leaves txtRecord as it was.
+    const bool stopped = m_execTag == QLatin1String("False");
+    if (displayed && text && (outcome == QueryRun::Outcome::Rows || stopped))
         ui->txtRecord->setLines(std::move(text));
 
-    if (m_execTag == QLatin1String("False") && !stopShown)
+    if (stopped && !stopShown)
         message(QStringLiteral("処理を中断しました"), int(Dialogs::Icon::Information));
     ui->lblRecordCount->setText(QString::number(m_streamed ? count : ui->flgrid_Record->Rows() - 1));
     ui->flgrid_Record->setRedraw(true);

@@ -86,6 +86,7 @@ private:
     void stopAndWait();
     void reportFailure(unsigned int number, const QString &description);
     void message(const QString &text, int icon);
+    bool typedQuery(QString *text);
     void removeVariableEntry(class QListWidget *list);
     void syncVariables();
 
@@ -96,6 +97,7 @@ private:
     QTimer m_counterTimer;
     bool m_disconnected = false;
     bool m_finishing = false;
+    bool m_listsBusy = false; // the variable lists are being changed by the window itself
     int m_guard = 0;
     static QPointer<frmSql> s_instance;
 };

@@ -2,7 +2,6 @@
 #include "frmsql.h"
 
 #include "core/connection.h"
-#include "core/dberror.h"
 #include "core/dialogs.h"
 #include "core/session.h"
 #include "frmtextediter.h"
@@ -14,6 +13,7 @@
 #include <QFontDialog>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QScopedValueRollback>
 
 // --- Views and options --------------------------------------------------------------------------------
 
@@ -86,20 +86,15 @@ void frmSql::cmdFont_Click()
 void frmSql::cmdAnalyze_Click()
 {
     optRecord_Click(2);
-    // The text as the text box holds it: lines end in CR LF, and they are sent so.
-    const QString typed = ui->txtSql->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    if (typed.trimmed().isEmpty()) {
-        message(QStringLiteral("SQL文を入力してください。"), int(Dialogs::Icon::Information));
+    // Unlike a run, the line ends go to the server as CR LF.
+    QString sql;
+    if (!typedQuery(&sql))
         return;
-    }
     Grid *grid = ui->flgrid_ANALYZE;
     prepareGrid(grid);
     std::unique_ptr<Recordset> rs;
     try {
-        // The connection is busy while a run reads its result; the analysis then fails like any other.
-        if (m_run)
-            throw DbError(2014, QStringLiteral("HY000"), QStringLiteral("Commands out of sync"));
-        rs = Session::instance().db().Execute(QStringLiteral("EXPLAIN ") + typed.trimmed());
+        rs = Session::instance().db().Execute(QStringLiteral("EXPLAIN ") + sql);
         if (rs) {
             setHeader(grid, rs->FieldNames());
             const int n = rs->FieldCount();
@@ -130,6 +125,7 @@ void frmSql::cmdAnalyze_Click()
 void frmSql::cmdVariabl_Click()
 {
     optRecord_Click(3);
+    const QScopedValueRollback busy(m_listsBusy, true);
     ui->lstVariable->clear();
     QStringList names;
     for (int i = 0; i < ui->lstVariablename->count(); ++i)
@@ -139,8 +135,6 @@ void frmSql::cmdVariabl_Click()
         return;
     Session &session = Session::instance();
     try {
-        if (m_run)
-            throw DbError(2014, QStringLiteral("HY000"), QStringLiteral("Commands out of sync"));
         session.CloseRecordset();
         session.recordset = session.db().Execute(sql);
         Recordset *rs = session.recordset.get();
@@ -159,7 +153,10 @@ void frmSql::cmdVariabl_Click()
 
 void frmSql::cmdVariable_Click()
 {
-    ui->lstVariablename->addItem(QueryText::variableName(ui->txtVariablename->text()));
+    {
+        const QScopedValueRollback busy(m_listsBusy, true);
+        ui->lstVariablename->addItem(QueryText::variableName(ui->txtVariablename->text()));
+    }
     syncVariables();
     cmdVariabl_Click();
 }
@@ -167,8 +164,9 @@ void frmSql::cmdVariable_Click()
 void frmSql::lstVariablename_Click()
 {
     const int row = ui->lstVariablename->currentRow();
-    if (row < 0)
+    if (m_listsBusy || row < 0)
         return;
+    const QScopedValueRollback busy(m_listsBusy, true);
     ui->txtVariablename->setText(ui->lstVariablename->item(row)->text());
     if (row < ui->lstVariable->count())
         ui->lstVariable->setCurrentRow(row);
@@ -177,8 +175,10 @@ void frmSql::lstVariablename_Click()
 void frmSql::lstVariable_Click()
 {
     const int row = ui->lstVariable->currentRow();
-    if (row >= 0 && row < ui->lstVariablename->count())
-        ui->lstVariablename->setCurrentRow(row);
+    if (m_listsBusy || row < 0 || row >= ui->lstVariablename->count())
+        return;
+    const QScopedValueRollback busy(m_listsBusy, true);
+    ui->lstVariablename->setCurrentRow(row);
 }
 
 // The name list is the session's collection of user variables (saved in variable.dat).
@@ -201,6 +201,7 @@ void frmSql::removeVariableEntry(QListWidget *list)
     const int otherRow = other->currentRow();
     const bool otherSelected =
         otherRow >= 0 && otherRow < other->count() && other->item(otherRow)->isSelected();
+    const QScopedValueRollback busy(m_listsBusy, true);
     delete list->takeItem(row);
     if (otherSelected)
         delete other->takeItem(otherRow);
@@ -212,7 +213,9 @@ bool frmSql::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress
         && (watched == ui->lstVariablename || watched == ui->lstVariable)) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Delete && !(key->modifiers() & Qt::ShiftModifier)) {
+        // Delete alone: with Shift, Ctrl or Alt held the key does nothing here.
+        const auto held = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+        if (key->key() == Qt::Key_Delete && held == Qt::NoModifier) {
             removeVariableEntry(static_cast<QListWidget *>(watched));
             return true;
         }

@@ -38,7 +38,14 @@ QueryRun::~QueryRun()
 
 void QueryRun::start()
 {
-    m_thread = std::thread([this] { run(); });
+    // The connection belongs to the run's thread before that thread sends anything and before the window
+    // thread serves any other event; the thread waits for the lock until then.
+    std::lock_guard lock(m_mutex);
+    m_thread = std::thread([this] {
+        { std::lock_guard owned(m_mutex); }
+        run();
+    });
+    m_connection.setOwnerThread(m_thread.get_id());
 }
 
 void QueryRun::requestStop()
@@ -74,16 +81,19 @@ std::vector<std::unique_ptr<RowBatch>> QueryRun::takeBatches()
 void QueryRun::push(std::unique_ptr<RowBatch> batch)
 {
     bool wasEmpty = false;
+    bool stopping = false;
     {
         std::unique_lock lock(m_mutex);
         m_room.wait(lock, [this] { return m_queue.size() < QueueLimit || m_stop.load(); });
-        if (m_stop.load())
-            throw Stopped{};
+        stopping = m_stop.load();
         wasEmpty = m_queue.empty();
+        // Rows read are never dropped: after a stop they still reach the grid, in step with the text.
         m_queue.push_back(std::move(batch));
     }
     if (wasEmpty && m_callbacks.batchesReady)
         m_callbacks.batchesReady();
+    if (stopping)
+        throw Stopped{};
 }
 
 void QueryRun::fail(unsigned int number, const QString &description)
@@ -126,6 +136,7 @@ void QueryRun::run()
     } catch (...) {
     }
     rs.reset();
+    m_connection.setOwnerThread(std::thread::id());
     m_finished.store(true);
     if (m_callbacks.finished)
         m_callbacks.finished();
@@ -141,32 +152,41 @@ void QueryRun::runDisplayed(Recordset &rs, int columns)
 
     auto batch = std::make_unique<RowBatch>();
     batch->columns = columns;
-    while (!rs.Eof()) {
-        if (m_stop.load())
-            throw Stopped{};
-        m_text->beginLine();
-        for (int j = 0; j < columns; ++j) {
-            unsigned long length = 0;
-            const char *value = rs.RawValue(j, &length);
-            if (!value) {
-                value = NullText;
-                length = 4;
+    try {
+        while (!rs.Eof()) {
+            if (m_stop.load())
+                throw Stopped{};
+            m_text->beginLine();
+            for (int j = 0; j < columns; ++j) {
+                unsigned long length = 0;
+                const char *value = rs.RawValue(j, &length);
+                if (!value) {
+                    value = NullText;
+                    length = 4;
+                }
+                batch->offsets.push_back(static_cast<unsigned long>(batch->bytes.size()));
+                batch->lengths.push_back(length);
+                batch->bytes.append(value, qsizetype(length));
+                m_text->appendToLine(value, length);
+                if (j + 1 < columns)
+                    m_text->appendToLine(delimiter);
             }
-            batch->offsets.push_back(static_cast<unsigned long>(batch->bytes.size()));
-            batch->lengths.push_back(length);
-            batch->bytes.append(value, qsizetype(length));
-            m_text->appendToLine(value, length);
-            if (j + 1 < columns)
-                m_text->appendToLine(delimiter);
+            m_text->endLine();
+            ++batch->rows;
+            if (batch->rows >= BatchRows || batch->bytes.size() >= BatchBytes) {
+                push(std::move(batch));
+                batch = std::make_unique<RowBatch>();
+                batch->columns = columns;
+            }
+            rs.MoveNext();
         }
-        m_text->endLine();
-        ++batch->rows;
-        if (batch->rows >= BatchRows || batch->bytes.size() >= BatchBytes) {
-            push(std::move(batch));
-            batch = std::make_unique<RowBatch>();
-            batch->columns = columns;
+    } catch (...) {
+        // A stop or a failure: the rows of the batch begun are in the text, so they go to the grid too.
+        if (batch && batch->rows > 0) {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(std::move(batch));
         }
-        rs.MoveNext();
+        throw;
     }
     if (batch->rows > 0)
         push(std::move(batch));
@@ -196,27 +216,27 @@ void QueryRun::runStreamed(Recordset &rs, int columns)
     QByteArray headerLines = header.toUtf8() + "\r\n" + QueryText::dashLine(header) + "\r\n";
     long long count = 0;
     try {
-    while (!rs.Eof()) {
-        if (m_stop.load())
-            throw Stopped{};
-        if (count == 0)
-            block.append(headerLines);
-        for (int j = 0; j < columns; ++j) {
-            unsigned long length = 0;
-            const char *value = rs.RawValue(j, &length);
-            if (value)
-                block.append(value, qsizetype(length));
-            else
-                block.append(NullText, 4);
-            if (j + 1 < columns)
-                block.append(delimiter);
+        while (!rs.Eof()) {
+            if (m_stop.load())
+                throw Stopped{};
+            if (count == 0)
+                block.append(headerLines);
+            for (int j = 0; j < columns; ++j) {
+                unsigned long length = 0;
+                const char *value = rs.RawValue(j, &length);
+                if (value)
+                    block.append(value, qsizetype(length));
+                else
+                    block.append(NullText, 4);
+                if (j + 1 < columns)
+                    block.append(delimiter);
+            }
+            block.append("\r\n", 2);
+            if (block.size() >= FileBlock)
+                flush();
+            m_count.store(++count, std::memory_order_relaxed);
+            rs.MoveNext();
         }
-        block.append("\r\n", 2);
-        if (block.size() >= FileBlock)
-            flush();
-        m_count.store(++count, std::memory_order_relaxed);
-        rs.MoveNext();
-    }
     } catch (...) {
         // Every record counted so far reaches the file, also when the run is stopped or fails.
         try {

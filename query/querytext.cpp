@@ -9,6 +9,17 @@
 
 namespace QueryText {
 
+QString trimSpaces(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
 QString delimiterFor(int index)
 {
     switch (index) {

@@ -8,6 +8,9 @@
 // dash lines of a result, the dump folder, the editor's command line and the variables statement.
 namespace QueryText {
 
+// The text without its leading and trailing blanks (only the space character; line ends stay).
+QString trimSpaces(const QString &text);
+
 // The field delimiter chosen by the list index of cboDelimiter: " ", tab, "|", ",", ":", ";", else empty.
 QString delimiterFor(int index);
 

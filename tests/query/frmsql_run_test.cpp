@@ -2,6 +2,7 @@
 #include "queryfixture.h"
 
 #include "codepage.h"
+#include "dberror.h"
 #include "frmsql.h"
 #include "frmtextediter.h"
 #include "scripteddialogs.h"
@@ -50,8 +51,9 @@ TEST_F(QueryWindowTest, StatementWithoutRowsSaysDoneAndLeavesTheResultAlone)
     ASSERT_EQ(window->ui->flgrid_Record->Rows(), 2);
 
     StatementRecorder sent;
-    run(QStringLiteral("  insert into t\r\n values (1, 'a')  \n"));
-    EXPECT_EQ(sent.statements(), QStringList{QStringLiteral("insert into t\n values (1, 'a')")});
+    // Blanks around the text go, line ends stay (as LF).
+    run(QStringLiteral("  insert into t\n values (1, 'a')  \n  "));
+    EXPECT_EQ(sent.statements(), QStringList{QStringLiteral("insert into t\n values (1, 'a')  \n")});
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("正常終了")});
     EXPECT_EQ(dialogs.shown.last().icon, Icon::Information);
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from t")), QStringLiteral("1"));
@@ -239,9 +241,10 @@ TEST_F(QueryWindowTest, StopWhileRowsArriveKeepsTheRowsSoFar)
     EXPECT_LT(rows, 50000000);
     EXPECT_EQ(window->ui->lblRecordCount->text(), QString::number(rows));
     EXPECT_EQ(window->ui->flgrid_Record->TextMatrix(1, 1), QStringLiteral("行1"));
-    // The text gathered so far is shown; no dump file is written for a stopped run.
+    // The text gathered so far is shown, in step with the grid; no dump file is written for a stopped run.
     const QStringList lines = textLines();
-    EXPECT_GE(lines.size(), rows + 2);
+    EXPECT_EQ(lines.size(), rows + 2);
+    EXPECT_EQ(lines.last(), QStringLiteral("%1\t行%1").arg(rows));
     EXPECT_EQ(lines.at(2), QStringLiteral("1\t行1"));
     EXPECT_FALSE(QFile::exists(dumpPath()));
     EXPECT_TRUE(sent.statements().filter(QStringLiteral("KILL QUERY")).size() >= 1);
@@ -294,16 +297,11 @@ TEST_F(QueryWindowTest, StreamedRunStoppedKeepsTheRecordsWritten)
 TEST_F(QueryWindowTest, DisconnectFromTheMainWindowStopsTheRun)
 {
     dialogs.answer(Answer::Ok);
-    QSignalSpy finished(window.get(), &frmSql::runFinished);
-    window->ui->txtSql->setPlainText(QStringLiteral("select sleep(60)"));
-    window->ui->cmdExec->click();
-    QTest::qWait(200);
-    ASSERT_TRUE(window->isRunning());
+    startRun(QStringLiteral("select sleep(60)"));
     // What the main window's cmdClose does: close the connection, then set the tag.
     Session::instance().CloseConnection();
     window->setExecTag(QStringLiteral("False"));
-    if (finished.isEmpty())
-        ASSERT_TRUE(finished.wait(10000));
+    waitForEnd();
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("処理を中断しました")});
     // Activation does not reopen a connection that the main window closed.
     window->Form_Activate();
@@ -369,4 +367,60 @@ TEST_F(QueryWindowTest, WindowSettingsAreKeptAndRestored)
     EXPECT_TRUE(window->optRecord[0]->isChecked());
     EXPECT_TRUE(window->ui->txtRecord->isVisibleTo(window.get()));
     EXPECT_FALSE(window->ui->flgrid_Record->isVisibleTo(window.get()));
+}
+
+TEST_F(QueryWindowTest, OtherStatementsAreRefusedWhileARunHoldsTheConnection)
+{
+    dialogs.answer(Answer::Ok);
+    startRun(QStringLiteral("select sleep(60)"));
+    // What another window does meanwhile on the same connection: refused, not mixed into the run's talk.
+    try {
+        Session::instance().db().Execute(QStringLiteral("select 1"));
+        ADD_FAILURE() << "a statement was sent on a connection in use";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.number(), 2014u);
+    }
+    // Analysis and the variables refresh stay silent.
+    window->ui->txtSql->setPlainText(QStringLiteral("select 2"));
+    window->ui->cmdAnalyze->click();
+    window->ui->txtVariablename->setText(QStringLiteral("v"));
+    window->ui->cmdVariable->click();
+    EXPECT_EQ(window->ui->lstVariable->count(), 0);
+    window->ui->cmdStop->click();
+    waitForEnd();
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("処理を中断しました")});
+    EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select 3")), QStringLiteral("3"));
+}
+
+TEST_F(QueryWindowTest, ServerErrorAfterSomeRowsLeavesTheTextAsItWas)
+{
+    dialogs.answer(Answer::Ok);
+    window->ckMemo[0]->setChecked(true);
+    window->ui->txtRecord->setPlainText(QStringLiteral("kept"));
+    // The subquery fails at row 5000, after rows have been sent.
+    run(QStringLiteral("select seq, if(seq = 5000, (select 1 union select 2), 1) as x from seq_1_to_10000"));
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].icon, Icon::Critical);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("1242")));
+    EXPECT_EQ(window->ui->txtRecord->toPlainText(), QStringLiteral("kept\n"));
+    // The grid keeps every row that came before the failure.
+    ASSERT_EQ(window->ui->flgrid_Record->Rows(), 5000);
+    EXPECT_EQ(window->ui->flgrid_Record->TextMatrix(4999, 0), QStringLiteral("4999"));
+    EXPECT_EQ(window->ui->lblRecordCount->text(), QStringLiteral("4999"));
+    EXPECT_FALSE(QFile::exists(dumpPath()));
+}
+
+TEST_F(QueryWindowTest, DisplayedRunTakesTheDumpFolderAsItIsAtItsEnd)
+{
+    QTemporaryDir other;
+    const QString chosen = other.path() + QStringLiteral("/");
+    dialogs.folder(other.path());
+    window->ckMemo[0]->setChecked(true);
+    // The folder is changed while the server still works on the statement.
+    QTimer::singleShot(200, window.get(), [&] { window->ui->cmdFolder->click(); });
+    run(QStringLiteral("select sleep(1) as s"));
+    EXPECT_EQ(Session::instance().settings.textpath, chosen);
+    EXPECT_EQ(window->ui->lblTextPath->text(), chosen);
+    EXPECT_TRUE(QFile::exists(chosen + QStringLiteral("sqldump.dat")));
+    EXPECT_FALSE(QFile::exists(dumpPath()));
 }

@@ -2,6 +2,7 @@
 #include "queryfixture.h"
 
 #include "frmsql.h"
+#include "frmtextediter.h"
 #include "session.h"
 #include "settingsstore.h"
 #include "statementrecorder.h"
@@ -35,10 +36,10 @@ TEST_F(QueryWindowTest, AnalysisOfAMultiLineQueryKeepsItsLineBreaks)
     exec(QStringLiteral("CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20))"));
     exec(QStringLiteral("INSERT INTO t VALUES (1, 'a'), (2, 'b')"));
     StatementRecorder sent;
-    window->ui->txtSql->setPlainText(QStringLiteral("  select *\nfrom t\nwhere name = 'a'  "));
+    window->ui->txtSql->setPlainText(QStringLiteral("  select *\nfrom t\nwhere name = 'a'\n  "));
     window->ui->cmdAnalyze->click();
     EXPECT_EQ(sent.statements(),
-              QStringList{QStringLiteral("EXPLAIN select *\r\nfrom t\r\nwhere name = 'a'")});
+              QStringList{QStringLiteral("EXPLAIN select *\r\nfrom t\r\nwhere name = 'a'\r\n")});
     EXPECT_TRUE(window->optRecord[2]->isChecked());
     EXPECT_TRUE(window->ui->flgrid_ANALYZE->isVisibleTo(window.get()));
     EXPECT_FALSE(window->ui->txtRecord->isVisibleTo(window.get()));
@@ -135,9 +136,19 @@ TEST_F(QueryWindowTest, DeleteKeyRemovesFromBothListsOrOnlyWhatExists)
     QListWidget *values = window->ui->lstVariable;
     ASSERT_EQ(items(values), (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
 
-    // Delete in the name list.
-    clickItem(names, 1);
-    QTest::keyClick(names, Qt::Key_Delete, Qt::ShiftModifier); // with shift: nothing
+    // Moving with the keys keeps the two lists on the same position, as a click does.
+    clickItem(names, 0);
+    QTest::keyClick(names, Qt::Key_Down);
+    EXPECT_EQ(values->currentRow(), 1);
+    EXPECT_EQ(window->ui->txtVariablename->text(), QStringLiteral("b"));
+    QTest::keyClick(values, Qt::Key_Down);
+    EXPECT_EQ(names->currentRow(), 2);
+    QTest::keyClick(values, Qt::Key_Up);
+    EXPECT_EQ(names->currentRow(), 1);
+
+    // Delete in the name list; with Shift, Ctrl or Alt held nothing goes.
+    for (Qt::KeyboardModifier held : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier})
+        QTest::keyClick(names, Qt::Key_Delete, held);
     EXPECT_EQ(names->count(), 3);
     QTest::keyClick(names, Qt::Key_Delete);
     EXPECT_EQ(items(names), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
@@ -207,4 +218,38 @@ TEST(RecordTextView, SelectsAndCopiesAcrossLines)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("id\t名前\n-------\n1"));
     view.clear();
     EXPECT_EQ(view.toPlainText(), QString());
+}
+
+// Saves a picture of the window after a run, to look at: TABLORA_SCREENSHOT=out.png, best under the xcb
+// platform on a virtual display; TABLORA_SCREENSHOT_SIZE=WxH rescales it, TABLORA_SCREENSHOT_VIEW=0..3
+// picks the result view, and with TABLORA_SCREENSHOT_DIALOG=1 the editor dialog is saved instead.
+TEST_F(QueryWindowTest, Screenshot)
+{
+    const QString path = qEnvironmentVariable("TABLORA_SCREENSHOT");
+    if (path.isEmpty())
+        GTEST_SKIP() << "set TABLORA_SCREENSHOT to a file name";
+    if (qEnvironmentVariableIntValue("TABLORA_SCREENSHOT_DIALOG") == 1) {
+        frmTextEditer dialog;
+        dialog.show();
+        QTest::qWait(200);
+        EXPECT_TRUE(dialog.grab().save(path));
+        return;
+    }
+    dialogs.answer(Answer::Ok);
+    run(QStringLiteral("set @a = 42, @b = '日本語'"));
+    for (const char *name : {"a", "b"}) {
+        window->ui->txtVariablename->setText(QString::fromLatin1(name));
+        window->ui->cmdVariable->click();
+    }
+    run(QStringLiteral("select seq as 番号, concat('行', seq) as 名前, null as n from seq_1_to_40"));
+    window->ui->txtSql->setPlainText(QStringLiteral("select seq as 番号, concat('行', seq) as 名前\n"
+                                                    "from seq_1_to_40"));
+    window->ui->cmdAnalyze->click();
+    const int view = qEnvironmentVariableIntValue("TABLORA_SCREENSHOT_VIEW");
+    window->optRecord[size_t(std::clamp(view, 0, 3))]->click();
+    const QStringList size = qEnvironmentVariable("TABLORA_SCREENSHOT_SIZE").split(QLatin1Char('x'));
+    if (size.size() == 2)
+        window->resize(size[0].toInt(), size[1].toInt());
+    QTest::qWait(300);
+    EXPECT_TRUE(window->grab().save(path));
 }

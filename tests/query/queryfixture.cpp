@@ -30,6 +30,7 @@ void QueryWindowTest::SetUp()
 
 void QueryWindowTest::TearDown()
 {
+    finished.reset();
     window.reset();
     ServerTest::TearDown();
 }
@@ -40,6 +41,22 @@ void QueryWindowTest::clickExecAndWait()
     window->ui->cmdExec->click();
     if (finished.isEmpty())
         ASSERT_TRUE(finished.wait(60000)) << "the run did not end";
+}
+
+void QueryWindowTest::startRun(const QString &sql)
+{
+    finished = std::make_unique<QSignalSpy>(window.get(), &frmSql::runFinished);
+    window->ui->txtSql->setPlainText(sql);
+    window->ui->cmdExec->click();
+    QTest::qWait(300);
+    ASSERT_TRUE(window->isRunning());
+}
+
+void QueryWindowTest::waitForEnd()
+{
+    ASSERT_TRUE(finished);
+    if (finished->isEmpty())
+        ASSERT_TRUE(finished->wait(10000)) << "the run did not end";
 }
 
 void QueryWindowTest::run(const QString &sql)

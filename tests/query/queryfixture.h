@@ -4,6 +4,7 @@
 #include "servertest.h"
 
 #include <QByteArray>
+#include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -22,6 +23,10 @@ protected:
     void run(const QString &sql);
     // Clicks cmdExec and waits until the run has ended.
     void clickExecAndWait();
+    // Types the text, clicks cmdExec and returns while the server still works on it; waitForEnd() then
+    // waits until the run has ended.
+    void startRun(const QString &sql);
+    void waitForEnd();
     // Waits until the editor script has recorded its arguments; empty when it never ran.
     QString editorArguments(int waitMs = 5000) const;
     QByteArray dumpFile() const;
@@ -33,4 +38,5 @@ protected:
     QTemporaryDir temp;
     QString folder; // the dump folder, ending in "/"
     std::unique_ptr<frmSql> window;
+    std::unique_ptr<QSignalSpy> finished;
 };

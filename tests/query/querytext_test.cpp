@@ -11,6 +11,13 @@
 
 using namespace QueryText;
 
+TEST(QueryText, TrimSpacesKeepsLineEndsAndTabs)
+{
+    EXPECT_EQ(trimSpaces(QStringLiteral("  select 1\r\n  ")), QStringLiteral("select 1\r\n"));
+    EXPECT_EQ(trimSpaces(QStringLiteral("\tx ")), QStringLiteral("\tx"));
+    EXPECT_EQ(trimSpaces(QStringLiteral("   ")), QString());
+}
+
 TEST(QueryText, DelimiterByListIndex)
 {
     const QStringList expected{QStringLiteral(" "), QStringLiteral("\t"), QStringLiteral("|"),
