@@ -230,9 +230,13 @@ void frmSql::Form_Activate()
     if (m_run)
         return;
     Session &session = Session::instance();
+    // The connection is opened again so that a database newly chosen in the main window takes effect.
+    // One still open on the session's database is kept as it is: opening it again would only lose the
+    // user variables that the statements of this window set.
     if (session.connection && session.connection->State() == 1) {
         m_disconnected = false;
-        return;
+        if (session.connection->params().database == session.database)
+            return;
     }
     // Opened again only when it was not the main window that disconnected (cmdExec's Tag "False").
     if (!m_disconnected)

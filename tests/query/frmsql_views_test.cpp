@@ -196,6 +196,14 @@ TEST_F(QueryWindowTest, ActivationOpensALostConnectionAgain)
     Session::instance().db().Execute(QStringLiteral("set @kept = 5"));
     window->Form_Activate();
     EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select @kept")), QStringLiteral("5"));
+
+    // A database newly chosen in the main window takes effect: the connection is opened again on it.
+    Session::instance().database = db;
+    window->Form_Activate();
+    EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select database()")), db);
+    Session::instance().db().Execute(QStringLiteral("set @kept = 6"));
+    window->Form_Activate();
+    EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select @kept")), QStringLiteral("6"));
 }
 
 TEST(RecordTextView, SelectsAndCopiesAcrossLines)
