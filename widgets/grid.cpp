@@ -371,6 +371,16 @@ void Grid::setRedraw(bool on)
     }
 }
 
+void Grid::changeEvent(QEvent *event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() != QEvent::FontChange)
+        return;
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    if (m_redraw)
+        AutoFit();
+}
+
 void Grid::AutoFit()
 {
     const QFontMetrics cellMetrics(font());

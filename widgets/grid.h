@@ -100,6 +100,10 @@ public:
 
     static constexpr int SampleRows = 200;
 
+protected:
+    // A new font (the resize control scales it with the window) fits the rows and columns anew.
+    void changeEvent(QEvent *event) override;
+
 private:
     GridModel *m_model;
     bool m_redraw = true;

@@ -117,6 +117,23 @@ TEST(Grid, RedrawOffHoldsRowsBackUntilOnAndThenFitsColumns)
               grid.fontMetrics().horizontalAdvance(QStringLiteral("a rather long header")));
 }
 
+TEST(Grid, ALargerFontWidensTheColumnsAndRows)
+{
+    Grid grid;
+    grid.resize(800, 300);
+    grid.setCols(1);
+    grid.setTextMatrix(0, 0, QStringLiteral("h"));
+    grid.appendRow(QStringList{QStringLiteral("NULL NULL NULL")});
+    grid.AutoFit();
+    const int width = grid.columnWidth(0);
+    const int height = grid.rowHeight(0);
+    QFont font = grid.font();
+    font.setPointSizeF(font.pointSizeF() * 2);
+    grid.setFont(font); // as the resize control does when the window grows
+    EXPECT_GT(grid.columnWidth(0), width * 3 / 2);
+    EXPECT_GT(grid.verticalHeader()->defaultSectionSize(), height);
+}
+
 TEST(Grid, AMillionRowsWithoutAnObjectPerCell)
 {
     Grid grid;
