@@ -313,6 +313,17 @@ bool Connection::cancelRunningStatement() const
 
 // --- Recordset -------------------------------------------------------------------------------------------
 
+void closeQuietly(std::unique_ptr<Recordset> &rs)
+{
+    if (rs && rs->State() == 1) {
+        try {
+            rs->Close();
+        } catch (const std::exception &) {
+        }
+    }
+    rs.reset();
+}
+
 Recordset::~Recordset()
 {
     Close();

@@ -7,3 +7,10 @@ DbError::DbError(unsigned int number, const QString &sqlState, const QString &me
                         .arg(number)
                         .arg(sqlState.isEmpty() ? QStringLiteral("HY000") : sqlState, message);
 }
+
+QString describeError(const std::exception &error)
+{
+    if (const auto *db = dynamic_cast<const DbError *>(&error))
+        return db->description();
+    return QString::fromUtf8(error.what());
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 #include <stdexcept>
 
 // A failing data-access call. description() is what the windows show and record in their error box,
@@ -21,3 +22,6 @@ private:
     QString m_message;
     QString m_description;
 };
+
+// The text the windows show for any failure: a DbError's description, or the failure's own text.
+QString describeError(const std::exception &error);

@@ -61,3 +61,6 @@ private:
     char **m_row = nullptr;
     unsigned long *m_lengths = nullptr;
 };
+
+// Closes (when open) and drops a recordset, whatever state it is in and whatever the close throws.
+void closeQuietly(std::unique_ptr<Recordset> &rs);

@@ -52,9 +52,7 @@ Maintenance::Maintenance(frmTablora &window)
 
 QString Maintenance::describe(const std::exception &error)
 {
-    if (const auto *db = dynamic_cast<const DbError *>(&error))
-        return db->description();
-    return QString::fromUtf8(error.what());
+    return describeError(error);
 }
 
 QString Maintenance::selectedEntry() const

@@ -13,24 +13,9 @@
 
 namespace {
 
-// The description that the windows show for a failure.
 QString describe(const std::exception &error)
 {
-    if (const auto *db = dynamic_cast<const DbError *>(&error))
-        return db->description();
-    return QString::fromUtf8(error.what());
-}
-
-// Closes and drops a recordset whatever state it is in.
-void closeQuietly(std::unique_ptr<Recordset> &rs)
-{
-    if (rs && rs->State() == 1) {
-        try {
-            rs->Close();
-        } catch (const std::exception &) {
-        }
-    }
-    rs.reset();
+    return describeError(error);
 }
 
 void closeSharedQuietly()
