@@ -33,6 +33,14 @@ MorphelQtControl::MorphelQtControl(QWidget *widget, QString name, int index, QSt
 {
     m_key = morphelControlKey(*this);
     m_ownType = QString::fromLatin1(widget->metaObject()->className());
+    // Each control owns its font from now on: a widget whose size is inherited would otherwise follow
+    // its container's font when the container is re-fonted, also when the control itself is listed in
+    // FontNoResize or when its own size was already written and looked unchanged.
+    QFont font = widget->font();
+    if (font.pointSizeF() > 0) {
+        font.setPointSizeF(font.pointSizeF());
+        widget->setFont(font);
+    }
 }
 
 bool MorphelQtControl::describes(const QWidget *widget, const QString &objectName,

@@ -4,6 +4,8 @@
 #include "morphel.h"
 #include "ui_morpheltestform.h"
 
+#include <QCheckBox>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QPushButton>
@@ -207,6 +209,45 @@ TEST(MorphelWindow, ControlsOnAHiddenTabAreScaledAndShowScaled)
     QCoreApplication::processEvents();
     EXPECT_TRUE(onHidden->isVisible());
     EXPECT_EQ(onHidden->geometry(), QRect(40, 60, 200, 40));
+}
+
+// A control inside a frame has its own font: when the frame is re-fonted, a control listed in
+// FontNoResize keeps its size, and a listed frame does not hold back the controls inside it.
+TEST(MorphelWindow, ControlsInsideAFrameKeepTheirOwnFont)
+{
+    QWidget window;
+    auto *frame = new QFrame(&window);
+    frame->setObjectName(QStringLiteral("fraBox"));
+    frame->setGeometry(10, 10, 200, 100);
+    auto *kept = new QCheckBox(QStringLiteral("SELECT"), frame);
+    kept->setObjectName(QStringLiteral("ckPriv_0"));
+    kept->setGeometry(10, 10, 100, 20);
+    auto *scaled = new QCheckBox(QStringLiteral("INSERT"), frame);
+    scaled->setObjectName(QStringLiteral("ckPriv_1"));
+    scaled->setGeometry(10, 40, 100, 20);
+    auto *other = new QFrame(&window);
+    other->setObjectName(QStringLiteral("fraOther"));
+    other->setGeometry(220, 10, 100, 100);
+    auto *inOther = new QCheckBox(QStringLiteral("DROP"), other);
+    inOther->setObjectName(QStringLiteral("ckDrop"));
+    inOther->setGeometry(10, 10, 80, 20);
+    const double base = frame->font().pointSizeF();
+    auto *morphel = new Morphel(&window);
+    morphel->setFontNoResize(QStringLiteral("ckPriv 0 , fraOther"));
+    window.resize(400, 300);
+    showWindow(window);
+
+    resizeWindow(window, 800, 600);
+    EXPECT_DOUBLE_EQ(frame->font().pointSizeF(), base * 2);
+    EXPECT_DOUBLE_EQ(kept->font().pointSizeF(), base);
+    EXPECT_DOUBLE_EQ(scaled->font().pointSizeF(), base * 2);
+    EXPECT_DOUBLE_EQ(other->font().pointSizeF(), base);
+    EXPECT_DOUBLE_EQ(inOther->font().pointSizeF(), base * 2);
+
+    resizeWindow(window, 200, 150);
+    EXPECT_DOUBLE_EQ(kept->font().pointSizeF(), base);
+    EXPECT_DOUBLE_EQ(scaled->font().pointSizeF(), base / 2);
+    EXPECT_DOUBLE_EQ(inOther->font().pointSizeF(), base / 2);
 }
 
 TEST(MorphelWindow, AWindowLargerThanTheWorkAreaIsShrunkAtFirstShow)
