@@ -1,4 +1,7 @@
 // The maintenance rules that need no window and no server.
+#include "accessibility.h"
+#include "maintenance/frminout.h"
+#include "maintenance/frmrestore.h"
 #include "maintenance/logicalbackup.h"
 #include "maintenance/maintlogic.h"
 #include "maintenance/sqlscript.h"
@@ -8,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -232,4 +236,13 @@ TEST(FolderPicker, ShowsTheWholePromptAndGivesThePathOrEmptyText)
 
     whenChooserIsUp([](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); });
     EXPECT_EQ(dialogs.chooseFolder(Texts::ScriptFolderPrompt), QString());
+}
+
+TEST(MaintenanceDialogs, EveryControlHasANameForAssistiveTechnology)
+{
+    RestoreSelection selection;
+    frmRestore restore(selection);
+    EXPECT_EQ(unnamedControls(&restore), QStringList());
+    frmInOut inOut(QStringLiteral("items"), QDir::tempPath());
+    EXPECT_EQ(unnamedControls(&inOut), QStringList());
 }

@@ -1,4 +1,5 @@
 #include "about/frmabout.h"
+#include "accessibility.h"
 #include "mainwindow/frmtablora.h"
 #include "widgets/grid.h"
 #include "widgets/progressbox.h"
@@ -238,29 +239,6 @@ TEST_F(Shell, VersionButtonShowsTheAboutBoxModally)
     });
     window->ui->Command1->click();
     EXPECT_EQ(caption, QStringLiteral("Tablora のﾊﾞｰｼﾞｮﾝ情報"));
-}
-
-// The controls of a window that assistive technology could not name: neither a caption, nor a buddy
-// label, nor an accessible name.
-static QStringList unnamedControls(QWidget *window)
-{
-    QStringList unnamed;
-    const QList<QLabel *> labels = window->findChildren<QLabel *>();
-    for (QWidget *w : window->findChildren<QWidget *>()) {
-        if (w->objectName().isEmpty() || w->objectName().startsWith("qt_"))
-            continue;
-        if (w->parentWidget() && qobject_cast<QAbstractScrollArea *>(w->parentWidget()))
-            continue;
-        QString caption = w->property("text").toString();
-        if (auto *box = qobject_cast<QGroupBox *>(w))
-            caption = box->title();
-        bool named = !w->accessibleName().isEmpty() || !caption.isEmpty();
-        for (const QLabel *label : labels)
-            named = named || label->buddy() == w;
-        if (!named)
-            unnamed << w->objectName();
-    }
-    return unnamed;
 }
 
 TEST_F(Shell, EveryControlHasANameForAssistiveTechnology)

@@ -1,3 +1,4 @@
+#include "accessibility.h"
 // Analysis and user variables of the query window against the sandbox.
 #include "queryfixture.h"
 
@@ -231,6 +232,13 @@ TEST(RecordTextView, SelectsAndCopiesAcrossLines)
 // Saves a picture of the window after a run, to look at: TABLORA_SCREENSHOT=out.png, best under the xcb
 // platform on a virtual display; TABLORA_SCREENSHOT_SIZE=WxH rescales it, TABLORA_SCREENSHOT_VIEW=0..3
 // picks the result view, and with TABLORA_SCREENSHOT_DIALOG=1 the editor dialog is saved instead.
+TEST_F(QueryWindowTest, EveryControlHasANameForAssistiveTechnology)
+{
+    EXPECT_EQ(unnamedControls(window.get()), QStringList());
+    frmTextEditer editor;
+    EXPECT_EQ(unnamedControls(&editor), QStringList());
+}
+
 TEST_F(QueryWindowTest, Screenshot)
 {
     const QString path = qEnvironmentVariable("TABLORA_SCREENSHOT");

@@ -1,3 +1,5 @@
+#include "accessibility.h"
+#include "schema/frmcreatedb.h"
 #include "schema/schemalogic.h"
 
 #include <gtest/gtest.h>
@@ -161,4 +163,10 @@ TEST(SchemaLogicTest, KindsAndRoutineStatements)
     EXPECT_EQ(CreateDatabaseStatement(QStringLiteral("new db")),
               QStringLiteral("create database `new db`;"));
     EXPECT_EQ(DropDatabaseStatement(QStringLiteral("shop2")), QStringLiteral("drop database shop2;"));
+}
+
+TEST(CreateDatabaseDialog, EveryControlHasANameForAssistiveTechnology)
+{
+    frmCreateDB dialog;
+    EXPECT_EQ(unnamedControls(&dialog), QStringList());
 }

@@ -1,3 +1,4 @@
+#include "accessibility.h"
 // Accounts in the user window: the lists and the two modes, adding with the three levels of privileges,
 // passwords as typed, the failure stages of adding, the CREATE USER way, and deleting.
 #include "userwindowtest.h"
@@ -481,6 +482,12 @@ TEST_F(UserWindowTest, ValuesStayInsideTheirQuotesWithoutBackslashEscapes)
 
 // Saves a picture of the window with an account chosen, to look at: TABLORA_SCREENSHOT=out.png, best under
 // the xcb platform on a virtual display; TABLORA_SCREENSHOT_SIZE=WxH shows it rescaled to another size.
+TEST_F(UserWindowTest, EveryControlHasANameForAssistiveTechnology)
+{
+    open();
+    EXPECT_EQ(unnamedControls(window.get()), QStringList());
+}
+
 TEST_F(UserWindowTest, Screenshot)
 {
     const QString path = qEnvironmentVariable("TABLORA_SCREENSHOT");
