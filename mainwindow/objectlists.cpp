@@ -8,6 +8,8 @@
 #include "widgets/grid.h"
 #include "widgets/waitcursor.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPalette>
 #include <vector>
 
@@ -28,6 +30,18 @@ void closeSharedQuietly()
 }
 
 const char NullText[] = "NULL";
+
+// A database of thousands of tables: the list shows its entries and the window paints while it fills,
+// every few tens of milliseconds. Input waits until the lists are complete, so no click starts another
+// listing while this one reads.
+void paintWhileFilling()
+{
+    static QElapsedTimer since;
+    if (since.isValid() && since.elapsed() < 30)
+        return;
+    since.start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 // Walks a recordset into a grid: the header row from the column titles, then every row, "NULL" for a null.
 // Returns the number of data rows.
@@ -191,6 +205,7 @@ void frmTablora::lstDb_Click()
                 if (!marker.isEmpty())
                     ui->lstTables->addItem(MainLogic::ListEntry(marker, name));
                 closeQuietly(create);
+                paintWhileFilling();
             }
         }
 

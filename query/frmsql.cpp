@@ -6,6 +6,7 @@
 #include "core/session.h"
 #include "frmtextediter.h"
 #include "querytext.h"
+#include "resultlines.h"
 #include "ui_frmsql.h"
 #include "widgets/grid.h"
 
@@ -226,6 +227,7 @@ void frmSql::cmdExec_Click()
     options.sql = sql;
     options.streamed = m_streamed;
     options.delimiter = QueryText::delimiterFor(ui->cboDelimiter->currentIndex());
+    m_runDelimiter = options.delimiter;
     options.dumpPath = m_dumpFolder + QueryText::dumpFileName();
     QueryRun::Callbacks callbacks;
     callbacks.header = [this](const QStringList &names) {
@@ -289,18 +291,8 @@ void frmSql::drainBatches()
     if (!m_run)
         return;
     Grid *grid = ui->flgrid_Record;
-    std::vector<const char *> values;
-    for (const auto &batch : m_run->takeBatches()) {
-        const int n = batch->columns;
-        values.resize(size_t(n));
-        const char *base = batch->bytes.constData();
-        for (int r = 0; r < batch->rows; ++r) {
-            const size_t first = size_t(r) * size_t(n);
-            for (int j = 0; j < n; ++j)
-                values[size_t(j)] = base + batch->offsets[first + size_t(j)];
-            grid->appendRow(values.data(), batch->lengths.data() + first, n);
-        }
-    }
+    for (const auto &batch : m_run->takeBatches())
+        grid->gridModel()->appendEncoded(batch->bytes.get(), batch->ends.data(), batch->rows);
     ui->lblRecordCount->setText(QString::number(grid->Rows() - 1));
 }
 
@@ -326,7 +318,7 @@ void frmSql::finishRun()
     QueryRun::Outcome outcome = QueryRun::Outcome::Failed;
     unsigned int number = 0;
     QString description;
-    std::unique_ptr<TextLines> text;
+    std::shared_ptr<ResultLines> text;
     long long count = 0;
     if (m_run) {
         m_run->join();
@@ -335,7 +327,10 @@ void frmSql::finishRun()
         outcome = m_run->outcome();
         number = m_run->errorNumber();
         description = m_run->errorDescription();
-        text = m_run->takeText();
+        // The text is the grid's rows, read through the delimiter of the run.
+        if (!m_streamed && !m_run->names().isEmpty())
+            text = std::make_shared<ResultLines>(ui->flgrid_Record->gridModel()->store(), m_run->names(),
+                                                 m_runDelimiter);
         count = m_run->recordCount();
         m_run.reset();
     } else if (!m_finishing) {

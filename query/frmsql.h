@@ -93,6 +93,7 @@ private:
     QString m_execTag = QStringLiteral("False");
     std::unique_ptr<QueryRun> m_run;
     bool m_streamed = false;
+    QString m_runDelimiter;
     QString m_dumpFolder; // normalised at the start of the run, stored once rows arrive
     QTimer m_counterTimer;
     bool m_disconnected = false;

@@ -5,12 +5,13 @@
 #include "core/dberror.h"
 #include "core/recordset.h"
 #include "querytext.h"
+#include "widgets/cellstore.h"
 
 #include <QFile>
 
 namespace {
 
-constexpr int BatchRows = 2048;
+constexpr int BatchRows = 4096;
 constexpr qsizetype BatchBytes = 1 << 20;
 constexpr std::size_t QueueLimit = 6;
 constexpr qsizetype FileBlock = 1 << 20;
@@ -142,21 +143,31 @@ void QueryRun::run()
         m_callbacks.finished();
 }
 
+namespace {
+
+std::unique_ptr<RowBatch> newBatch(std::size_t capacity)
+{
+    auto batch = std::make_unique<RowBatch>();
+    batch->capacity = capacity;
+    batch->bytes.reset(new char[capacity]);
+    batch->ends.reserve(BatchRows);
+    return batch;
+}
+
+}
+
+// The rows are encoded here, on the run's thread, as the grid keeps them; the window copies each batch
+// into the grid, whose store is then also the text of txtRecord and of the dump file.
 void QueryRun::runDisplayed(Recordset &rs, int columns)
 {
-    const QByteArray delimiter = m_options.delimiter.toUtf8();
-    m_text = std::make_unique<TextLines>();
-    const QString header = QueryText::headerLine(m_names, m_options.delimiter);
-    m_text->appendLine(header.toUtf8());
-    m_text->appendLine(QueryText::dashLine(header));
-
-    auto batch = std::make_unique<RowBatch>();
-    batch->columns = columns;
+    auto batch = newBatch(BatchBytes);
+    std::vector<const char *> values(std::size_t(columns) + 1);
+    std::vector<unsigned long> lengths(std::size_t(columns) + 1);
     try {
         while (!rs.Eof()) {
             if (m_stop.load())
                 throw Stopped{};
-            m_text->beginLine();
+            std::size_t bound = CellStore::MaxPrefix;
             for (int j = 0; j < columns; ++j) {
                 unsigned long length = 0;
                 const char *value = rs.RawValue(j, &length);
@@ -164,24 +175,32 @@ void QueryRun::runDisplayed(Recordset &rs, int columns)
                     value = NullText;
                     length = 4;
                 }
-                batch->offsets.push_back(static_cast<unsigned long>(batch->bytes.size()));
-                batch->lengths.push_back(length);
-                batch->bytes.append(value, qsizetype(length));
-                m_text->appendToLine(value, length);
-                if (j + 1 < columns)
-                    m_text->appendToLine(delimiter);
+                length = std::min<unsigned long>(length, CellStore::MaxCell >> 1);
+                values[std::size_t(j)] = value;
+                lengths[std::size_t(j)] = length;
+                bound += CellStore::MaxPrefix + length;
             }
-            m_text->endLine();
+            if (batch->capacity - batch->size < bound) {
+                if (batch->rows > 0)
+                    push(std::move(batch));
+                batch = newBatch(std::max<std::size_t>(BatchBytes, bound));
+            }
+            char *out = batch->bytes.get() + batch->size;
+            std::size_t used = CellStore::putNumber(out, std::uint32_t(columns));
+            for (int j = 0; j < columns; ++j)
+                used += CellStore::putCell(out + used, values[std::size_t(j)],
+                                           std::uint32_t(lengths[std::size_t(j)]), false);
+            batch->size += used;
+            batch->ends.push_back(std::uint32_t(batch->size));
             ++batch->rows;
-            if (batch->rows >= BatchRows || batch->bytes.size() >= BatchBytes) {
+            if (batch->rows >= BatchRows) {
                 push(std::move(batch));
-                batch = std::make_unique<RowBatch>();
-                batch->columns = columns;
+                batch = newBatch(BatchBytes);
             }
             rs.MoveNext();
         }
     } catch (...) {
-        // A stop or a failure: the rows of the batch begun are in the text, so they go to the grid too.
+        // A stop or a failure: the rows read so far still reach the grid.
         if (batch && batch->rows > 0) {
             std::lock_guard lock(m_mutex);
             m_queue.push_back(std::move(batch));

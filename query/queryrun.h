@@ -1,11 +1,10 @@
 #pragma once
 
-#include "textlines.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -16,15 +15,15 @@
 
 class Connection;
 
-// Rows handed from the run's thread to the window: the cell texts back to back ("NULL" for a null),
-// with each cell's offset and length, cells of a row side by side.
+// Rows handed from the run's thread to the window, encoded as the grid's store keeps them (the text "NULL"
+// for a null), back to back, with the end of each row.
 struct RowBatch
 {
-    int columns = 0;
     int rows = 0;
-    QByteArray bytes;
-    std::vector<unsigned long> offsets;
-    std::vector<unsigned long> lengths;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+    std::unique_ptr<char[]> bytes;
+    std::vector<std::uint32_t> ends;
 };
 
 // One execution of the query text on its own thread, so that the window stays responsive while the server
@@ -74,8 +73,8 @@ public:
     Outcome outcome() const { return m_outcome; }
     unsigned int errorNumber() const { return m_errorNumber; }
     const QString &errorDescription() const { return m_errorDescription; }
-    // The text gathered (displayed run): header, dash line and one line per record.
-    std::unique_ptr<TextLines> takeText() { return std::move(m_text); }
+    // The column names, once the statement has returned rows.
+    const QStringList &names() const { return m_names; }
 
 private:
     void run();
@@ -99,6 +98,5 @@ private:
     Outcome m_outcome = Outcome::NoRows;
     unsigned int m_errorNumber = 0;
     QString m_errorDescription;
-    std::unique_ptr<TextLines> m_text;
     QStringList m_names;
 };

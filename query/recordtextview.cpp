@@ -27,9 +27,9 @@ RecordTextView::RecordTextView(QWidget *parent)
 
 RecordTextView::~RecordTextView() = default;
 
-void RecordTextView::setLines(std::unique_ptr<TextLines> lines)
+void RecordTextView::setLines(std::shared_ptr<const LineSource> lines)
 {
-    m_lines = lines ? std::move(lines) : std::make_unique<TextLines>();
+    m_lines = lines ? std::move(lines) : std::make_shared<TextLines>();
     m_anchor = m_cursor = Pos{};
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);

@@ -7,8 +7,9 @@
 
 class QTextLayout;
 
-// A read-only text box over TextLines: it paints only the lines in view, so a result of hundreds of
-// megabytes is shown without being copied into a text document. The user scrolls, selects with the mouse
+// A read-only text box over lines kept elsewhere (a LineSource: a displayed result's rows in the grid's
+// store, or a text of its own): it paints only the lines in view, so a result of a gigabyte is shown
+// without being copied. The user scrolls, selects with the mouse
 // or the keyboard (Ctrl+A) and copies (Ctrl+C, context menu).
 class RecordTextView : public QAbstractScrollArea
 {
@@ -18,9 +19,9 @@ public:
     explicit RecordTextView(QWidget *parent = nullptr);
     ~RecordTextView() override;
 
-    // Takes the lines over without copying them.
-    void setLines(std::unique_ptr<TextLines> lines);
-    const TextLines &lines() const { return *m_lines; }
+    // Shows these lines without copying them.
+    void setLines(std::shared_ptr<const LineSource> lines);
+    const LineSource &lines() const { return *m_lines; }
     void setPlainText(const QString &text);
     // The text, each line followed by "\n".
     QString toPlainText() const;
@@ -56,7 +57,7 @@ private:
     Pos posAt(const QPoint &point) const;
     void ensureVisible(const Pos &pos);
 
-    std::unique_ptr<TextLines> m_lines;
+    std::shared_ptr<const LineSource> m_lines;
     Pos m_anchor;
     Pos m_cursor;
 };

@@ -88,35 +88,51 @@ QByteArrayView TextLines::line(std::size_t index) const
     return QByteArrayView(m_blocks[l.block].data.get() + l.offset, qsizetype(l.length));
 }
 
-QString TextLines::text(const QString &lineEnd) const
+QString LineSource::lineText(std::size_t index) const
+{
+    QByteArray bytes;
+    appendLine(index, bytes);
+    return QString::fromUtf8(bytes);
+}
+
+QString LineSource::text(const QString &lineEnd) const
 {
     QString result;
-    result.reserve(qsizetype(std::min<std::uint64_t>(m_textBytes + m_lineCount * lineEnd.size(),
-                                                     std::uint64_t(1) << 30)));
-    for (std::size_t i = 0; i < m_lineCount; ++i) {
-        result += QString::fromUtf8(line(i));
+    QByteArray bytes;
+    const std::size_t count = lineCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes.clear();
+        appendLine(i, bytes);
+        result += QString::fromUtf8(bytes);
         result += lineEnd;
     }
     return result;
 }
 
-bool TextLines::writeTo(QIODevice &device) const
+bool LineSource::writeTo(QIODevice &device) const
 {
     const bool utf8 = CodePage::isUtf8();
+    constexpr qsizetype Chunk = 1 << 20;
     QByteArray chunk;
-    chunk.reserve(1 << 20);
+    chunk.reserve(Chunk + 4096);
     auto flush = [&]() {
         if (chunk.isEmpty())
             return true;
-        const QByteArray out = utf8 ? chunk : CodePage::fromUnicode(QString::fromUtf8(chunk));
-        const bool ok = device.write(out) == out.size();
-        chunk.clear();
+        bool ok = false;
+        if (utf8) {
+            ok = device.write(chunk) == chunk.size();
+        } else {
+            const QByteArray out = CodePage::fromUnicode(QString::fromUtf8(chunk));
+            ok = device.write(out) == out.size();
+        }
+        chunk.resize(0); // the chunk keeps its room for the next lines
         return ok;
     };
-    for (std::size_t i = 0; i < m_lineCount; ++i) {
-        chunk.append(line(i));
+    const std::size_t count = lineCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        appendLine(i, chunk);
         chunk.append("\r\n", 2);
-        if (chunk.size() >= (1 << 20) && !flush())
+        if (chunk.size() >= Chunk && !flush())
             return false;
     }
     return flush();

@@ -9,14 +9,31 @@
 
 class QIODevice;
 
-// The text of a result as lines of UTF-8 bytes in large blocks, with one small index entry per line.
-// The query window builds it while rows arrive and hands it to txtRecord without a copy; the dump file is
-// written from it. Each line is stored without its line end; every line counts as ended.
-class TextLines
+// Lines of text as txtRecord shows them and the dump file holds them, each without its line end; every
+// line counts as ended.
+class LineSource
+{
+public:
+    virtual ~LineSource() = default;
+    virtual std::size_t lineCount() const = 0;
+    // Appends the UTF-8 bytes of a line to out.
+    virtual void appendLine(std::size_t index, QByteArray &out) const = 0;
+    // The bytes of the longest line, or a little more.
+    virtual std::size_t maxLineBytes() const = 0;
+
+    QString lineText(std::size_t index) const;
+    // Every line followed by lineEnd.
+    QString text(const QString &lineEnd = QStringLiteral("\n")) const;
+    // Writes every line followed by CR LF, in the system code page. False when the device fails.
+    bool writeTo(QIODevice &device) const;
+};
+
+// A text of its own as lines of UTF-8 bytes in large blocks, with one small index entry per line.
+class TextLines : public LineSource
 {
 public:
     TextLines();
-    ~TextLines();
+    ~TextLines() override;
     TextLines(const TextLines &) = delete;
     TextLines &operator=(const TextLines &) = delete;
 
@@ -28,17 +45,12 @@ public:
     void endLine();
     void appendLine(QByteArrayView bytes);
 
-    std::size_t lineCount() const { return m_lineCount; }
+    std::size_t lineCount() const override { return m_lineCount; }
     QByteArrayView line(std::size_t index) const;
-    QString lineText(std::size_t index) const { return QString::fromUtf8(line(index)); }
-    std::size_t maxLineBytes() const { return m_maxLineBytes; }
+    void appendLine(std::size_t index, QByteArray &out) const override { out.append(line(index)); }
+    std::size_t maxLineBytes() const override { return m_maxLineBytes; }
     // Bytes of text, line ends not counted.
     std::uint64_t textBytes() const { return m_textBytes; }
-
-    // Every line followed by lineEnd.
-    QString text(const QString &lineEnd = QStringLiteral("\n")) const;
-    // Writes every line followed by CR LF, in the system code page. False when the device fails.
-    bool writeTo(QIODevice &device) const;
 
     // Splits a text at LF (a CR before it is dropped); a last piece without a line end becomes a line.
     static std::unique_ptr<TextLines> fromText(const QString &text);

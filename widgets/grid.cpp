@@ -6,13 +6,8 @@
 #include <QPalette>
 #include <algorithm>
 
-namespace {
-constexpr quint32 NullBit = 0x80000000u;
-constexpr quint32 EndMask = 0x7fffffffu;
-}
-
 GridModel::GridModel(QObject *parent)
-    : QAbstractTableModel(parent)
+    : QAbstractTableModel(parent), m_store(std::make_shared<CellStore>())
 {
 }
 
@@ -56,18 +51,9 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 
 QByteArrayView GridModel::cellBytes(int row, int col) const
 {
-    const int r = row - 1;
-    if (r < 0 || r >= dataRows() || col < 0 || col >= m_cols)
+    if (row < 1 || col < 0 || col >= m_cols)
         return {};
-    const qint64 cell = qint64(r) * m_cols + col;
-    if (!m_moved.isEmpty()) {
-        const auto it = m_moved.constFind(cell);
-        if (it != m_moved.constEnd())
-            return QByteArrayView(*it);
-    }
-    const quint32 begin = col == 0 ? 0 : (m_cellEnd[cell - 1] & EndMask);
-    const quint32 end = m_cellEnd[cell] & EndMask;
-    return QByteArrayView(m_arena.constData() + m_rowStart[r] + begin, qsizetype(end - begin));
+    return m_store->cell(std::size_t(row - 1), col).bytes;
 }
 
 QString GridModel::TextMatrix(int row, int col) const
@@ -80,28 +66,21 @@ QString GridModel::TextMatrix(int row, int col) const
 
 bool GridModel::isNull(int row, int col) const
 {
-    const int r = row - 1;
-    if (r < 0 || r >= dataRows() || col < 0 || col >= m_cols)
+    if (row < 1 || col < 0 || col >= m_cols)
         return false;
-    const qint64 cell = qint64(r) * m_cols + col;
-    if (!m_movedNull.isEmpty() && m_moved.contains(cell))
-        return m_movedNull.value(cell);
-    return (m_cellEnd[cell] & NullBit) != 0;
+    return m_store->cell(std::size_t(row - 1), col).null;
 }
 
-void GridModel::storeRow(const QByteArrayView *cells, const bool *nulls, int n)
+// Stores rows and tells the views, or only stores them while batching.
+void GridModel::addRows(const QByteArrayView *cells, const bool *nulls, int n)
 {
-    m_rowStart.push_back(m_arena.size());
-    quint32 end = 0;
-    for (int c = 0; c < m_cols; ++c) {
-        bool null = false;
-        if (c < n) {
-            const qsizetype size = std::min<qsizetype>(cells[c].size(), qsizetype(EndMask - end));
-            m_arena.append(cells[c].data(), size);
-            end += quint32(size);
-            null = nulls[c];
-        }
-        m_cellEnd.push_back(end | (null ? NullBit : 0));
+    const int row = dataRows();
+    if (!m_batching)
+        beginInsertRows(QModelIndex(), row, row);
+    m_store->appendRow(cells, nulls, std::min(n, m_cols));
+    if (!m_batching) {
+        m_announced = dataRows();
+        endInsertRows();
     }
 }
 
@@ -125,14 +104,7 @@ void GridModel::appendRow(const char *const *values, const unsigned long *length
         nulls[c] = values[c] == nullptr;
         cells[c] = nulls[c] ? QByteArrayView() : QByteArrayView(values[c], qsizetype(lengths[c]));
     }
-    const int row = dataRows();
-    if (!m_batching)
-        beginInsertRows(QModelIndex(), row, row);
-    storeRow(cells, nulls, count);
-    if (!m_batching) {
-        m_announced = dataRows();
-        endInsertRows();
-    }
+    addRows(cells, nulls, count);
 }
 
 void GridModel::appendRow(const QStringList &values)
@@ -149,33 +121,37 @@ void GridModel::appendRow(const QStringList &values)
     appendRow(ptrs.data(), lengths.data(), int(values.size()));
 }
 
+void GridModel::appendEncoded(const char *data, const std::uint32_t *ends, int rows)
+{
+    if (rows <= 0)
+        return;
+    const int row = dataRows();
+    if (!m_batching)
+        beginInsertRows(QModelIndex(), row, row + rows - 1);
+    m_store->appendEncoded(data, ends, rows);
+    if (!m_batching) {
+        m_announced = dataRows();
+        endInsertRows();
+    }
+}
+
 void GridModel::rewriteRow(int r, int col, const QString &text)
 {
-    // The last row is rewritten at the end of the arena; an earlier row keeps the changed cell aside.
-    const qint64 cell = qint64(r) * m_cols + col;
-    if (r != dataRows() - 1) {
-        m_moved.insert(cell, text.toUtf8());
-        m_movedNull.insert(cell, false);
-        return;
-    }
-    std::vector<QByteArray> cells(m_cols);
+    const QByteArray changed = text.toUtf8();
+    std::vector<QByteArray> kept(m_cols);
+    std::vector<QByteArrayView> cells(m_cols);
     std::vector<char> nulls(m_cols);
     for (int c = 0; c < m_cols; ++c) {
         if (c == col) {
-            cells[c] = text.toUtf8();
+            cells[c] = changed;
         } else {
-            const QByteArrayView bytes = cellBytes(r + 1, c);
-            cells[c] = QByteArray(bytes.data(), bytes.size());
-            nulls[c] = isNull(r + 1, c);
+            const CellStore::Cell cell = m_store->cell(std::size_t(r), c);
+            kept[c] = cell.bytes.toByteArray();
+            cells[c] = kept[c];
+            nulls[c] = cell.null;
         }
-        m_moved.remove(qint64(r) * m_cols + c);
-        m_movedNull.remove(qint64(r) * m_cols + c);
     }
-    m_arena.truncate(m_rowStart.back());
-    m_rowStart.pop_back();
-    m_cellEnd.resize(m_cellEnd.size() - size_t(m_cols));
-    std::vector<QByteArrayView> views(cells.begin(), cells.end());
-    storeRow(views.data(), reinterpret_cast<const bool *>(nulls.data()), m_cols);
+    m_store->replaceRow(std::size_t(r), cells.data(), reinterpret_cast<const bool *>(nulls.data()), m_cols);
 }
 
 void GridModel::setTextMatrix(int row, int col, const QString &text)
@@ -212,7 +188,8 @@ void GridModel::setCols(int cols)
     cols = std::max(1, cols);
     if (cols == m_cols)
         return;
-    if (dataRows() == 0) {
+    if (dataRows() == 0 || cols > m_cols) {
+        // Rows keep their cells: the new columns read as empty.
         if (cols > m_cols) {
             beginInsertColumns(QModelIndex(), m_cols, cols - 1);
             m_cols = cols;
@@ -228,26 +205,21 @@ void GridModel::setCols(int cols)
         }
         return;
     }
-    // Rows exist: lay every row out again with the new number of cells.
+    // Fewer columns with rows: every row is laid out again without the cells that go.
     beginResetModel();
-    GridModel copy;
-    copy.m_cols = cols;
-    copy.m_batching = true;
-    const int keep = std::min(cols, m_cols);
+    auto copy = std::make_shared<CellStore>();
     std::vector<QByteArrayView> views(cols);
     std::vector<char> nulls(cols);
-    for (int r = 1; r <= dataRows(); ++r) {
+    for (std::size_t r = 0; r < m_store->rowCount(); ++r) {
+        const int keep = std::min(cols, m_store->cellCount(r));
         for (int c = 0; c < keep; ++c) {
-            views[c] = cellBytes(r, c);
-            nulls[c] = isNull(r, c);
+            const CellStore::Cell cell = m_store->cell(r, c);
+            views[c] = cell.bytes;
+            nulls[c] = cell.null;
         }
-        copy.storeRow(views.data(), reinterpret_cast<const bool *>(nulls.data()), keep);
+        copy->appendRow(views.data(), reinterpret_cast<const bool *>(nulls.data()), keep);
     }
-    m_arena = std::move(copy.m_arena);
-    m_rowStart = std::move(copy.m_rowStart);
-    m_cellEnd = std::move(copy.m_cellEnd);
-    m_moved.clear();
-    m_movedNull.clear();
+    m_store = std::move(copy);
     m_cols = cols;
     m_header.resize(cols);
     if (m_headerColor.size() > size_t(cols))
@@ -269,7 +241,7 @@ void GridModel::setRows(int rows)
         if (!m_batching)
             beginInsertRows(QModelIndex(), have, wanted - 1);
         for (int r = have; r < wanted; ++r)
-            storeRow(nullptr, nullptr, 0);
+            m_store->appendRow(nullptr, nullptr, 0);
         if (!m_batching) {
             m_announced = dataRows();
             endInsertRows();
@@ -279,18 +251,7 @@ void GridModel::setRows(int rows)
     const bool announce = wanted < m_announced;
     if (announce)
         beginRemoveRows(QModelIndex(), wanted, m_announced - 1);
-    m_arena.truncate(m_rowStart[wanted]);
-    m_rowStart.resize(wanted);
-    m_cellEnd.resize(size_t(wanted) * m_cols);
-    const qint64 firstGone = qint64(wanted) * m_cols;
-    for (auto it = m_moved.begin(); it != m_moved.end();) {
-        if (it.key() >= firstGone) {
-            m_movedNull.remove(it.key());
-            it = m_moved.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    m_store->truncate(std::size_t(wanted));
     if (announce) {
         m_announced = wanted;
         endRemoveRows();
@@ -303,11 +264,8 @@ void GridModel::clear()
     m_cols = 1;
     m_header = QStringList{QString()};
     m_headerColor.clear();
-    m_arena = QByteArray();
-    m_rowStart = {};
-    m_cellEnd = {};
-    m_moved.clear();
-    m_movedNull.clear();
+    // A view may still show the rows of the old store; the grid goes on with a new one.
+    m_store = std::make_shared<CellStore>();
     m_announced = 0;
     endResetModel();
 }
@@ -387,20 +345,29 @@ void Grid::AutoFit()
     const QFontMetrics headMetrics(horizontalHeader()->font());
     const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
     const int maxWidth = std::max(120, width() * 2 / 3);
+    // A column is never wider than maxWidth: text beyond what could fill it is not measured.
+    const qsizetype measured = maxWidth / std::max(1, cellMetrics.averageCharWidth() / 2) * 4 + 4;
     const int rows = m_model->Rows();
-    for (int c = 0; c < m_model->Cols(); ++c) {
-        int w = headMetrics.horizontalAdvance(m_model->TextMatrix(0, c)) + padding + 8;
-        auto measure = [&](int r) {
+    const int cols = m_model->Cols();
+    std::vector<int> widths(static_cast<size_t>(cols));
+    for (int c = 0; c < cols; ++c)
+        widths[size_t(c)] = headMetrics.horizontalAdvance(m_model->TextMatrix(0, c)) + padding + 8;
+    // Row by row: the store reads a row's cells in one walk.
+    auto measure = [&](int r) {
+        for (int c = 0; c < cols; ++c) {
             const QByteArrayView bytes = m_model->cellBytes(r, c);
-            if (!bytes.isEmpty())
-                w = std::max(w, cellMetrics.horizontalAdvance(
-                                    QString::fromUtf8(bytes.data(), bytes.size())) + padding);
-        };
-        const int head = std::min(rows - 1, SampleRows);
-        for (int r = 1; r <= head; ++r)
-            measure(r);
-        for (int r = std::max(head + 1, rows - SampleRows); r < rows; ++r)
-            measure(r);
-        setColumnWidth(c, std::min(std::max(w, 24), maxWidth));
-    }
+            if (bytes.isEmpty() || widths[size_t(c)] >= maxWidth)
+                continue;
+            const QByteArrayView part = bytes.first(std::min(bytes.size(), measured));
+            widths[size_t(c)] = std::max(widths[size_t(c)],
+                                         cellMetrics.horizontalAdvance(QString::fromUtf8(part)) + padding);
+        }
+    };
+    const int head = std::min(rows - 1, SampleRows);
+    for (int r = 1; r <= head; ++r)
+        measure(r);
+    for (int r = std::max(head + 1, rows - SampleRows); r < rows; ++r)
+        measure(r);
+    for (int c = 0; c < cols; ++c)
+        setColumnWidth(c, std::min(std::max(widths[size_t(c)], 24), maxWidth));
 }

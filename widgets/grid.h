@@ -6,10 +6,13 @@
 #include <QHash>
 #include <QStringList>
 #include <QTableView>
+#include <memory>
 #include <vector>
 
-// The cells of a Grid: a fixed header row and text rows. Rows live in one UTF-8 arena (a QByteArray and
-// an offset per cell with a null flag), so a million rows cost a few bytes per cell and no object each.
+#include "widgets/cellstore.h"
+
+// The cells of a Grid: a fixed header row and text rows. Rows live in a CellStore (UTF-8 in large blocks,
+// a short prefix per cell), so a million rows cost little more than their text and no object each.
 class GridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -40,26 +43,29 @@ public:
     void appendRow(const char *const *values, const unsigned long *lengths, int n);
     void appendRow(const QStringList &values);
 
+    // Rows encoded as CellStore::appendEncoded takes them.
+    void appendEncoded(const char *data, const std::uint32_t *ends, int rows);
+
     // Raw bytes of a data cell (row >= 1), without a copy.
     QByteArrayView cellBytes(int row, int col) const;
+
+    // The data rows. A view that keeps it keeps these rows, also after the grid is cleared (the grid then
+    // starts a store of its own); cells written through the grid afterwards show in both.
+    std::shared_ptr<const CellStore> store() const { return m_store; }
 
     // While batching, appended rows are announced to views only when the batch ends.
     void beginBatch();
     void endBatch();
 
 private:
-    int dataRows() const { return int(m_rowStart.size()); }
-    void storeRow(const QByteArrayView *cells, const bool *nulls, int n);
+    int dataRows() const { return int(m_store->rowCount()); }
+    void addRows(const QByteArrayView *cells, const bool *nulls, int n);
     void rewriteRow(int dataRow, int col, const QString &text);
 
     int m_cols = 1;
     QStringList m_header{QString()};
     std::vector<QColor> m_headerColor;
-    QByteArray m_arena;
-    std::vector<qint64> m_rowStart;     // arena offset of each row's first cell
-    std::vector<quint32> m_cellEnd;     // end of each cell relative to its row start; top bit = null
-    QHash<qint64, QByteArray> m_moved;  // rewritten cells of rows other than the last (cell index -> UTF-8)
-    QHash<qint64, bool> m_movedNull;
+    std::shared_ptr<CellStore> m_store;
     bool m_batching = false;
     int m_announced = 0;
 };

@@ -410,6 +410,25 @@ TEST_F(QueryWindowTest, ServerErrorAfterSomeRowsLeavesTheTextAsItWas)
     EXPECT_FALSE(QFile::exists(dumpPath()));
 }
 
+// The text of a result is read from the grid's rows; a later run that fails after rows fills the grid
+// anew and still leaves the earlier result's text as it was.
+TEST_F(QueryWindowTest, EarlierResultTextOutlivesAFailedRunThatRefilledTheGrid)
+{
+    dialogs.answer(Answer::Ok);
+    window->ui->cboDelimiter->setCurrentIndex(2);
+    run(QStringLiteral("select seq as n, if(seq = 2, null, concat('値', seq)) as v from seq_1_to_3"));
+    const QStringList earlier{QStringLiteral("n|v"), QStringLiteral("---"), QStringLiteral("1|値1"),
+                              QStringLiteral("2|NULL"), QStringLiteral("3|値3")};
+    EXPECT_EQ(textLines(), earlier);
+    window->ui->cboDelimiter->setCurrentIndex(3);
+    run(QStringLiteral("select seq, if(seq = 5000, (select 1 union select 2), 1) as x from seq_1_to_10000"));
+    ASSERT_EQ(window->ui->flgrid_Record->Rows(), 5000);
+    EXPECT_EQ(textLines(), earlier);
+    // Selecting all copies the whole result as shown.
+    window->ui->txtRecord->selectAll();
+    EXPECT_EQ(window->ui->txtRecord->selectedText(), earlier.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
 TEST_F(QueryWindowTest, DisplayedRunTakesTheDumpFolderAsItIsAtItsEnd)
 {
     QTemporaryDir other;

@@ -1,7 +1,9 @@
 // The query window's text rules and its text store, without a server.
 #include "codepage.h"
 #include "querytext.h"
+#include "resultlines.h"
 #include "textlines.h"
+#include "widgets/cellstore.h"
 
 #include <gtest/gtest.h>
 
@@ -129,5 +131,29 @@ TEST(TextLines, WritesCrLfLinesInTheCodePage)
     CodePage::setOverride("SHIFT_JIS");
     ASSERT_TRUE(lines->writeTo(sjis));
     EXPECT_EQ(sjis.data(), QByteArray("\x96\xbc\x91\x4f\r\n----\r\nx\r\n"));
+    CodePage::setOverride(QByteArray());
+}
+
+// A displayed result's text read from the grid's rows: header, dashes, cells joined, "NULL" for a null,
+// and the widest line estimated from the rows.
+TEST(ResultLines, ReadsTheGridRowsThroughTheDelimiter)
+{
+    auto rows = std::make_shared<CellStore>();
+    const QByteArray tokyo("東京");
+    const QByteArrayView first[] = {QByteArrayView("1"), QByteArrayView(tokyo)};
+    const QByteArrayView second[] = {QByteArrayView("2"), QByteArrayView()};
+    const bool none[] = {false, false};
+    const bool secondNull[] = {false, true};
+    rows->appendRow(first, none, 2);
+    rows->appendRow(second, secondNull, 2);
+    CodePage::setOverride("UTF-8");
+    const ResultLines lines(rows, QStringList{QStringLiteral("id"), QStringLiteral("名前")}, QStringLiteral("|"));
+    ASSERT_EQ(lines.lineCount(), 4u);
+    EXPECT_EQ(lines.text(), QStringLiteral("id|名前\n---------\n1|東京\n2|NULL\n"));
+    EXPECT_GE(lines.maxLineBytes(), std::size_t(QByteArray("1|東京").size()));
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(lines.writeTo(file));
+    EXPECT_EQ(file.data(), QByteArray("id|名前\r\n---------\r\n1|東京\r\n2|NULL\r\n"));
     CodePage::setOverride(QByteArray());
 }

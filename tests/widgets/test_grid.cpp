@@ -163,3 +163,69 @@ TEST(Grid, AMillionRowsWithoutAnObjectPerCell)
     // The widest number of the sample (the last rows) sets the first column's width.
     EXPECT_GE(grid.columnWidth(0), grid.fontMetrics().horizontalAdvance(QStringLiteral("999999")));
 }
+
+// The store under the grid: cells of every prefix size, rows encoded elsewhere and copied in across block
+// ends, rewritten rows, and a holder keeping the rows after the grid is cleared.
+TEST(CellStore, EncodedRowsLongCellsRewritesAndHolders)
+{
+    CellStore store;
+    const QByteArray sizes[] = {QByteArray(), QByteArray(63, 'a'), QByteArray(64, 'b'), QByteArray(8191, 'c'),
+                                QByteArray(8192, 'd'), QByteArray(9 << 20, 'e')};
+    std::vector<QByteArrayView> cells(std::begin(sizes), std::end(sizes));
+    const bool nulls[6] = {true, false, false, false, false, false};
+    store.appendRow(cells.data(), nulls, 6);
+    ASSERT_EQ(store.rowCount(), 1u);
+    EXPECT_EQ(store.cellCount(0), 6);
+    EXPECT_TRUE(store.cell(0, 0).null);
+    for (int c = 1; c < 6; ++c)
+        EXPECT_EQ(store.cell(0, c).bytes, QByteArrayView(sizes[c])) << c;
+    EXPECT_EQ(store.cell(0, 6).bytes.size(), 0);
+    EXPECT_FALSE(store.cell(0, 6).null);
+    EXPECT_GE(store.maxRowSize(), std::size_t(9 << 20));
+
+    // Rows encoded by a producer: enough of them that the copy crosses into new blocks.
+    std::vector<char> bytes;
+    std::vector<std::uint32_t> ends;
+    constexpr int Rows = 40000;
+    for (int r = 0; r < Rows; ++r) {
+        const QByteArray text = QByteArray::number(r) + QByteArray(r % 300, 'x');
+        char buffer[4096];
+        std::size_t used = CellStore::putNumber(buffer, 2);
+        used += CellStore::putCell(buffer + used, text.constData(), std::uint32_t(text.size()), false);
+        used += CellStore::putCell(buffer + used, nullptr, 0, r % 3 == 0);
+        bytes.insert(bytes.end(), buffer, buffer + used);
+        ends.push_back(std::uint32_t(bytes.size()));
+    }
+    store.appendEncoded(bytes.data(), ends.data(), Rows);
+    ASSERT_EQ(store.rowCount(), std::size_t(Rows) + 1);
+    for (int r : {0, 1, 299, 20000, Rows - 1}) {
+        EXPECT_EQ(store.cell(std::size_t(r) + 1, 0).bytes, QByteArray::number(r) + QByteArray(r % 300, 'x'));
+        EXPECT_EQ(store.cell(std::size_t(r) + 1, 1).null, r % 3 == 0) << r;
+    }
+
+    // An earlier row and the last row rewritten; their neighbours stay.
+    const QByteArray changed("changed");
+    QByteArrayView one[] = {QByteArrayView(changed)};
+    const bool notNull[] = {false};
+    store.replaceRow(5, one, notNull, 1);
+    store.replaceRow(std::size_t(Rows), one, notNull, 1);
+    EXPECT_EQ(store.cell(5, 0).bytes, QByteArrayView(changed));
+    EXPECT_EQ(store.cellCount(5), 1);
+    EXPECT_EQ(store.cell(4, 0).bytes, QByteArray("3") + QByteArray(3, 'x'));
+    EXPECT_EQ(store.cell(6, 0).bytes, QByteArray("5") + QByteArray(5, 'x'));
+    EXPECT_EQ(store.cell(std::size_t(Rows), 0).bytes, QByteArrayView(changed));
+    store.truncate(3);
+    EXPECT_EQ(store.rowCount(), 3u);
+    store.appendRow(one, notNull, 1);
+    EXPECT_EQ(store.cell(3, 0).bytes, QByteArrayView(changed));
+
+    Grid grid;
+    grid.setCols(2);
+    grid.appendRow(QStringList{QStringLiteral("東京"), QStringLiteral("1")});
+    const std::shared_ptr<const CellStore> held = grid.gridModel()->store();
+    grid.Clear();
+    grid.appendRow(QStringList{QStringLiteral("new")});
+    ASSERT_EQ(held->rowCount(), 1u);
+    EXPECT_EQ(QString::fromUtf8(held->cell(0, 0).bytes), QStringLiteral("東京"));
+    EXPECT_EQ(grid.TextMatrix(1, 0), QStringLiteral("new"));
+}
