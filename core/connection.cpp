@@ -1,5 +1,6 @@
 #include "connection.h"
 
+#include "connectionstring.h"
 #include "dberror.h"
 #include "sqltext.h"
 #include "statementlog.h"
@@ -8,6 +9,7 @@
 #include <errmsg.h>
 #include <odbcinst.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -31,8 +33,33 @@ QString lookupDsnKey(const QString &dsn, std::initializer_list<const char *> key
     return {};
 }
 
-// Opens a MYSQL handle for the given parameters. "localhost" with a port goes over TCP to that port;
-// if nothing listens there, the default Unix socket is tried, so a server reachable only that way works.
+// The settings of a MySQL data source in odbc.ini, TLS included (the usual keys of MySQL data sources).
+void readDataSource(ConnectionParams &p)
+{
+    const QString driver = lookupDsnKey(p.dsn, {"Driver", "DRIVER"});
+    if (p.dsn.isEmpty() || driver.isEmpty())
+        throw DbError(0, QStringLiteral("IM002"),
+                      QStringLiteral("[unixODBC][Driver Manager]Data source name not found "
+                                     "and no default driver specified"));
+    p.driver = driver;
+    p.server = lookupDsnKey(p.dsn, {"SERVER", "Server", "server", "HOST"});
+    p.user = lookupDsnKey(p.dsn, {"UID", "USER", "User", "uid", "user"});
+    p.password = lookupDsnKey(p.dsn, {"PWD", "PASSWORD", "Password", "pwd", "password"});
+    p.port = lookupDsnKey(p.dsn, {"PORT", "Port", "port"});
+    p.database = lookupDsnKey(p.dsn, {"DATABASE", "Database", "database", "DB"});
+    p.socket = lookupDsnKey(p.dsn, {"SOCKET", "Socket", "socket"});
+    bool given = false;
+    p.tls = Tls::fromOdbc(lookupDsnKey(p.dsn, {"SSLMODE", "SslMode", "sslmode", "SSL_MODE"}),
+                          lookupDsnKey(p.dsn, {"SSLVERIFY", "SslVerify", "sslverify"}),
+                          lookupDsnKey(p.dsn, {"FORCETLS", "ForceTls", "forcetls"}), &given);
+    p.tlsCa = lookupDsnKey(p.dsn, {"SSLCA", "SslCa", "sslca", "SSL_CA"});
+    p.tlsCert = lookupDsnKey(p.dsn, {"SSLCERT", "SslCert", "sslcert", "SSL_CERT"});
+    p.tlsKey = lookupDsnKey(p.dsn, {"SSLKEY", "SslKey", "sslkey", "SSL_KEY"});
+}
+
+// Opens a MYSQL handle for the given parameters. "localhost" with a port goes over TCP to that port; the
+// default Unix socket is tried only when the port is empty or the default 3306, so a mistyped port is
+// reported as unreachable and never reaches whatever server owns the default socket.
 MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *errorNumber, QString *sqlState)
 {
     initLibrary();
@@ -41,8 +68,16 @@ MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *er
     const QByteArray database = p.database.toUtf8();
     const QByteArray socket = p.socket.toUtf8();
     const QString server = p.server.isEmpty() ? QStringLiteral("localhost") : p.server;
+    const QString portText = p.port.trimmed();
     bool portOk = false;
-    const unsigned int port = p.port.trimmed().toUInt(&portOk);
+    const unsigned int port = portText.toUInt(&portOk);
+    if (!portText.isEmpty() && (!portOk || port == 0 || port > 65535)) {
+        *error = QStringLiteral("Can't connect to server on '%1' (port '%2' is not a port number)")
+                     .arg(server, portText);
+        *errorNumber = CR_CONN_HOST_ERROR;
+        *sqlState = QStringLiteral("HY000");
+        return nullptr;
+    }
     const bool local = server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 
     struct Attempt
@@ -55,9 +90,10 @@ MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *er
     std::vector<Attempt> attempts;
     if (!socket.isEmpty())
         attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, socket});
-    else if (local && portOk && port > 0) {
+    else if (local && portOk) {
         attempts.push_back({"127.0.0.1", port, MYSQL_PROTOCOL_TCP, {}});
-        attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, {}});
+        if (port == MYSQL_PORT)
+            attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, {}});
     } else if (local)
         attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, {}});
     else
@@ -71,17 +107,28 @@ MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *er
         mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
         int protocol = a.protocol;
         mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
-        my_bool localInfile = 1;
-        mysql_optionsv(m, MYSQL_OPT_LOCAL_INFILE, &localInfile);
+        Tls::applyOptions(m, p);
         if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
                                database.isEmpty() ? nullptr : database.constData(), a.port,
-                               a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS))
-            return m;
+                               a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS)) {
+            const QString refused = Tls::checkLink(m, p);
+            if (refused.isEmpty())
+                return m;
+            mysql_close(m);
+            *error = refused;
+            *errorNumber = DbError::TlsRefused;
+            *sqlState = QStringLiteral("08S01");
+            return nullptr;
+        }
         const unsigned int number = mysql_errno(m);
         // Only "nothing listens there" moves on to the next way; a refused login is final.
         const bool unreachable = number == CR_CONNECTION_ERROR || number == CR_CONN_HOST_ERROR;
         if (i == 0 || !unreachable) { // the first way's error names the port the user asked for
-            *error = QString::fromUtf8(mysql_error(m));
+            *error = number == CR_SSL_CONNECTION_ERROR && p.tls >= TlsMode::Required
+                         ? QStringLiteral("サーバーとの通信を暗号化(TLS)できないか、サーバーの証明書を"
+                                          "検証できないため、接続を中止しました。(%1)")
+                               .arg(QString::fromUtf8(mysql_error(m)))
+                         : QString::fromUtf8(mysql_error(m));
             *errorNumber = number;
             *sqlState = QString::fromLatin1(mysql_sqlstate(m));
         }
@@ -120,43 +167,26 @@ ConnectionParams Connection::parse(const QString &connectionString)
     if (!text.contains(QLatin1Char('='))) {
         // A bare data-source name: its settings come from odbc.ini.
         p.dsn = text;
-        const QString driver = lookupDsnKey(p.dsn, {"Driver", "DRIVER"});
-        if (p.dsn.isEmpty() || driver.isEmpty())
-            throw DbError(0, QStringLiteral("IM002"),
-                          QStringLiteral("[unixODBC][Driver Manager]Data source name not found "
-                                         "and no default driver specified"));
-        p.driver = driver;
-        p.server = lookupDsnKey(p.dsn, {"SERVER", "Server", "server", "HOST"});
-        p.user = lookupDsnKey(p.dsn, {"UID", "USER", "User", "uid", "user"});
-        p.password = lookupDsnKey(p.dsn, {"PWD", "PASSWORD", "Password", "pwd", "password"});
-        p.port = lookupDsnKey(p.dsn, {"PORT", "Port", "port"});
-        p.database = lookupDsnKey(p.dsn, {"DATABASE", "Database", "database", "DB"});
-        p.socket = lookupDsnKey(p.dsn, {"SOCKET", "Socket", "socket"});
+        readDataSource(p);
         return p;
     }
-    int i = 0;
-    while (i < text.size()) {
-        int eq = text.indexOf(QLatin1Char('='), i);
-        if (eq < 0)
-            break;
-        const QString key = text.mid(i, eq - i).trimmed().toLower();
-        int j = eq + 1;
-        QString value;
-        if (j < text.size() && text.at(j) == QLatin1Char('{')) {
-            const int close = text.indexOf(QLatin1Char('}'), j + 1);
-            value = text.mid(j + 1, close < 0 ? -1 : close - j - 1);
-            j = close < 0 ? int(text.size()) : close + 1;
-            const int semi = text.indexOf(QLatin1Char(';'), j);
-            j = semi < 0 ? int(text.size()) : semi + 1;
-        } else {
-            const int semi = text.indexOf(QLatin1Char(';'), j);
-            value = text.mid(j, semi < 0 ? -1 : semi - j);
-            j = semi < 0 ? int(text.size()) : semi + 1;
-        }
-        if (key == QLatin1String("driver"))
-            p.driver = value;
-        else if (key == QLatin1String("dsn"))
+    static const QList<QStringList> aliases = {
+        {QStringLiteral("server"), QStringLiteral("host")},
+        {QStringLiteral("uid"), QStringLiteral("user")},
+        {QStringLiteral("pwd"), QStringLiteral("password")},
+        {QStringLiteral("database"), QStringLiteral("db")},
+        {QStringLiteral("sslmode"), QStringLiteral("ssl-mode")},
+        {QStringLiteral("sslca"), QStringLiteral("ssl-ca")},
+        {QStringLiteral("sslcert"), QStringLiteral("ssl-cert")},
+        {QStringLiteral("sslkey"), QStringLiteral("ssl-key")},
+    };
+    QString sslMode, sslVerify, forceTls;
+    for (const auto &[key, value] : ConnectionText::parse(text, aliases)) {
+        if (key == QLatin1String("dsn")) {
             p.dsn = value;
+            readDataSource(p);
+        } else if (key == QLatin1String("driver"))
+            p.driver = value;
         else if (key == QLatin1String("server") || key == QLatin1String("host"))
             p.server = value;
         else if (key == QLatin1String("uid") || key == QLatin1String("user"))
@@ -169,30 +199,64 @@ ConnectionParams Connection::parse(const QString &connectionString)
             p.database = value;
         else if (key == QLatin1String("socket"))
             p.socket = value;
-        i = j;
+        else if (key == QLatin1String("sslmode") || key == QLatin1String("ssl-mode"))
+            sslMode = value;
+        else if (key == QLatin1String("sslverify"))
+            sslVerify = value;
+        else if (key == QLatin1String("forcetls"))
+            forceTls = value;
+        else if (key == QLatin1String("sslca") || key == QLatin1String("ssl-ca"))
+            p.tlsCa = value;
+        else if (key == QLatin1String("sslcert") || key == QLatin1String("ssl-cert"))
+            p.tlsCert = value;
+        else if (key == QLatin1String("sslkey") || key == QLatin1String("ssl-key"))
+            p.tlsKey = value;
     }
+    bool given = false;
+    const TlsMode mode = Tls::fromOdbc(sslMode, sslVerify, forceTls, &given);
+    if (given)
+        p.tls = mode;
     return p;
+}
+
+void Connection::setTls(TlsMode mode, const QString &caFile)
+{
+    m_tls = mode;
+    m_tlsCa = caFile;
+}
+
+QString Connection::tlsDescription() const
+{
+    return Tls::linkDescription(m_mysql);
 }
 
 void Connection::Open()
 {
     Close();
     m_params = parse(m_connectionString);
+    // The data source's own TLS settings count only where they ask for more than the panel.
+    const bool fromSource = m_params.tls != TlsMode::Preferred;
+    m_params.tls = fromSource ? std::max(m_params.tls, m_tls) : m_tls;
+    if (!m_tlsCa.isEmpty())
+        m_params.tlsCa = m_tlsCa;
     QString error, sqlState;
     unsigned int number = 0;
     m_mysql = connectHandle(m_params, &error, &number, &sqlState);
     if (!m_mysql)
         throw DbError(number, sqlState, error);
+    // Values holding ";", "{", "}" or "=" are written in braces, so the string reads back as it was meant.
+    using ConnectionText::value;
     QString expanded;
     if (!m_params.dsn.isEmpty())
-        expanded += QStringLiteral("DSN=%1;").arg(m_params.dsn);
+        expanded += QStringLiteral("DSN=") + value(m_params.dsn) + QLatin1Char(';');
     else
-        expanded += QStringLiteral("DRIVER={%1};").arg(m_params.driver);
-    expanded += QStringLiteral("SERVER=%1;UID=%2;PWD=%3;PORT=%4;DATABASE=%5;")
-                    .arg(m_params.server, m_params.user, m_params.password, m_params.port,
-                         m_params.database);
+        expanded += QStringLiteral("DRIVER=") + ConnectionText::braced(m_params.driver) + QLatin1Char(';');
+    expanded += QStringLiteral("SERVER=") + value(m_params.server) + QStringLiteral(";UID=")
+                + value(m_params.user) + QStringLiteral(";PWD=") + value(m_params.password)
+                + QStringLiteral(";PORT=") + value(m_params.port) + QStringLiteral(";DATABASE=")
+                + value(m_params.database) + QLatin1Char(';');
     if (!m_params.socket.isEmpty())
-        expanded += QStringLiteral("SOCKET=%1;").arg(m_params.socket);
+        expanded += QStringLiteral("SOCKET=") + value(m_params.socket) + QLatin1Char(';');
     m_expanded = expanded;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recordset.h"
+#include "tls.h"
 
 #include <QString>
 #include <atomic>
@@ -21,6 +22,11 @@ struct ConnectionParams
     QString port;
     QString database;
     QString socket;
+    // TLS: the mode and the files of the CA, the client certificate and its key (empty: none chosen).
+    TlsMode tls = TlsMode::Preferred;
+    QString tlsCa;
+    QString tlsCert;
+    QString tlsKey;
 };
 
 // The one connection of a session to a MySQL or MariaDB server, over MariaDB Connector/C.
@@ -39,8 +45,14 @@ public:
     QString ConnectionString() const;
     void setConnectionString(const QString &text);
 
+    // TLS as the user chose it. A data source asking for more in odbc.ini gets more: the stricter mode
+    // wins, and the data source's CA file is used when none is chosen here.
+    void setTls(TlsMode mode, const QString &caFile = QString());
+
     void Open();
     int State() const;
+    // "TLSv1.3 TLS_AES_256_GCM_SHA384" while an encrypted link is open, else empty.
+    QString tlsDescription() const;
     void Close();
 
     // Buffered: the whole answer is read before this returns.
@@ -62,8 +74,9 @@ public:
     const ConnectionParams &params() const { return m_params; }
     st_mysql *handle() const { return m_mysql; }
 
-    // Parses "key=value;..." (keys without regard to case; a bare name is a data source looked up in
-    // odbc.ini through unixODBC). Throws DbError for a data source that does not exist.
+    // Parses "key=value;..." (keys without regard to case, values in braces with "}" doubled read back
+    // exactly; a bare name, or the key DSN, is a data source looked up in odbc.ini through unixODBC).
+    // Throws DbError for a data source that does not exist and for a key given twice.
     static ConnectionParams parse(const QString &connectionString);
 
 private:
@@ -76,5 +89,7 @@ private:
     QString m_connectionString;
     QString m_expanded;
     ConnectionParams m_params;
+    TlsMode m_tls = TlsMode::Preferred;
+    QString m_tlsCa;
     std::atomic<std::thread::id> m_ownerThread{};
 };

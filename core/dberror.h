@@ -11,6 +11,10 @@ class DbError : public std::runtime_error
 public:
     DbError(unsigned int number, const QString &sqlState, const QString &message);
 
+    // The number of a connection refused because its link is not encrypted (or not verified) as the
+    // chosen TLS mode demands: the connector's own number for a failed TLS set-up.
+    static constexpr unsigned int TlsRefused = 2026;
+
     unsigned int number() const { return m_number; }
     const QString &sqlState() const { return m_sqlState; }
     const QString &message() const { return m_message; }

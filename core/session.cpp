@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "connectionstring.h"
 #include "dberror.h"
 
 Session &Session::instance()
@@ -10,15 +11,20 @@ Session &Session::instance()
 
 QString Session::BuildConnectionString() const
 {
-    if (dsn.trimmed() != QStringLiteral("(なし)"))
-        return dsn;
-    QString text = QStringLiteral("driver={") + driver + QStringLiteral("};server=") + server
-                   + QStringLiteral(";uid=") + user;
+    using ConnectionText::value;
+    if (dsn.trimmed() != QStringLiteral("(なし)")) {
+        // A name that would read as key=value pairs goes under the key DSN instead.
+        const bool plain = !dsn.contains(QLatin1Char('=')) && !dsn.contains(QLatin1Char(';'))
+                           && !dsn.contains(QLatin1Char('{')) && !dsn.contains(QLatin1Char('}'));
+        return plain ? dsn : QStringLiteral("dsn=") + ConnectionText::braced(dsn.trimmed());
+    }
+    QString text = QStringLiteral("driver=") + ConnectionText::braced(driver) + QStringLiteral(";server=")
+                   + value(server) + QStringLiteral(";uid=") + value(user);
     if (!pass.isEmpty())
-        text += QStringLiteral(";pwd=") + pass;
-    text += QStringLiteral(";port=") + port;
+        text += QStringLiteral(";pwd=") + value(pass);
+    text += QStringLiteral(";port=") + value(port);
     if (!database.isEmpty())
-        text += QStringLiteral(";database=") + database;
+        text += QStringLiteral(";database=") + value(database);
     return text;
 }
 
@@ -31,10 +37,20 @@ bool Session::OpenConnection()
                 connection->Close();
             connection.reset();
         }
+        m_lastOpenError.clear();
+        m_lastOpenErrorNumber = 0;
         connection = std::make_unique<Connection>(&log);
         connection->setConnectionString(BuildConnectionString());
+        connection->setTls(tls, tlsCa);
         connection->Open();
         return connection->State() == 1;
+    } catch (const DbError &e) {
+        m_lastOpenError = e.description();
+        m_lastOpenErrorNumber = e.number();
+        return false;
+    } catch (const std::exception &e) {
+        m_lastOpenError = describeError(e);
+        return false;
     } catch (...) {
         return false;
     }
@@ -74,6 +90,8 @@ void Session::reset()
     user.clear();
     pass.clear();
     port.clear();
+    tls = TlsMode::Preferred;
+    tlsCa.clear();
     database.clear();
     isLocalhost = false;
     settings = {};

@@ -37,6 +37,9 @@ public:
     QString user;
     QString pass;
     QString port;
+    // TLS as chosen on the connect panel, and the CA file for verifying (empty: the system's CA store).
+    TlsMode tls = TlsMode::Preferred;
+    QString tlsCa;
     QString database;
     bool isLocalhost = false;
 
@@ -46,10 +49,14 @@ public:
     // Every statement sent on any connection of this session is reported here.
     StatementLog log;
 
-    // The connection string built from the settings (driver form or the bare dsn).
+    // The connection string built from the settings (driver form or the bare dsn). A value holding ";",
+    // "{", "}" or "=" is written in braces with "}" doubled, so no value can change where it connects.
     QString BuildConnectionString() const;
-    // Closes any open connection, then opens a new one. Never throws: false on any failure.
+    // Closes any open connection, then opens a new one. Never throws: false on any failure, whose text
+    // is then in lastOpenError().
     bool OpenConnection();
+    const QString &lastOpenError() const { return m_lastOpenError; }
+    unsigned int lastOpenErrorNumber() const { return m_lastOpenErrorNumber; }
     void CloseConnection();
     // Closes and clears the shared recordset slot.
     void CloseRecordset();
@@ -66,6 +73,8 @@ public:
 
 private:
     void runConnectionGuards();
+    QString m_lastOpenError;
+    unsigned int m_lastOpenErrorNumber = 0;
     std::vector<std::pair<int, std::function<void()>>> m_guards;
     int m_nextGuard = 1;
 };

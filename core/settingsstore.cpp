@@ -3,6 +3,7 @@
 #include "codepage.h"
 #include "inifile.h"
 #include "session.h"
+#include "tls.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,6 +30,8 @@ const Key keys[] = {
     {"DataBase", "user", &Session::user},
     {"DataBase", "pass", &Session::pass},
     {"DataBase", "port", &Session::port},
+    {"DataBase", "tls"},   // TLS mode: none, preferred, required, verify (missing: preferred)
+    {"DataBase", "tlsca"}, // CA file for verifying the server (empty: the system's CA store)
     {"Query", "memo", nullptr, &WindowSettings::memo},
     {"Query", "memo1", nullptr, &WindowSettings::memo1},
     {"Query", "memo2", nullptr, &WindowSettings::memo2},
@@ -42,6 +45,11 @@ const Key keys[] = {
 bool isPass(const Key &k)
 {
     return k.field == &Session::pass;
+}
+
+bool isKey(const Key &k, const char *name)
+{
+    return qstrcmp(k.key, name) == 0;
 }
 
 // One character moved by delta in the system code page: by code point on a UTF-8 system, else by the
@@ -118,6 +126,8 @@ void SettingsStore::Load(Session &session) const
     session.user.clear();
     session.database.clear();
     session.pass.clear();
+    session.tls = TlsMode::Preferred;
+    session.tlsCa.clear();
     for (const Key &k : keys) {
         int length = 0;
         const QString value = IniFile::read(iniPath(), QLatin1String(k.section), QLatin1String(k.key),
@@ -127,7 +137,11 @@ void SettingsStore::Load(Session &session) const
         // The password is not trimmed again: its stored form may end in a blank that is part of it
         // (a "!" is stored as a blank), and the file reader has trimmed what lies outside its quotes.
         QString text = isPass(k) ? shiftUp(value) : value.trimmed();
-        if (k.field)
+        if (isKey(k, "tls"))
+            session.tls = Tls::fromSettingText(text);
+        else if (isKey(k, "tlsca"))
+            session.tlsCa = text;
+        else if (k.field)
             session.*k.field = text;
         else
             session.settings.*k.setting = text;
@@ -171,7 +185,10 @@ bool SettingsStore::Save(const Session &session) const
 {
     QList<IniFile::Entry> entries;
     for (const Key &k : keys) {
-        QString value = k.field ? session.*k.field : session.settings.*k.setting;
+        QString value = isKey(k, "tls")     ? Tls::settingText(session.tls)
+                        : isKey(k, "tlsca") ? session.tlsCa
+                        : k.field           ? session.*k.field
+                                            : session.settings.*k.setting;
         if (isPass(k))
             value = shiftDown(value);
         entries.append({QLatin1String(k.section), QLatin1String(k.key), value});

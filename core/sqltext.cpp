@@ -1,5 +1,6 @@
 #include "sqltext.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 namespace SqlText {
@@ -53,6 +54,19 @@ bool isReservedWord(const QString &word)
     return words.contains(word.toUpper());
 }
 
+namespace {
+
+// Whether the server would read the name as a number rather than a name: digits with an exponent
+// ("1e5", "2E10") or a hexadecimal or binary literal ("0x1f", "0b101").
+bool readsAsNumber(const QString &name)
+{
+    static const QRegularExpression number(
+        QStringLiteral("^(?:[0-9]+[eE][0-9]+|0[xX][0-9a-fA-F]+|0[bB][01]+)$"));
+    return number.match(name).hasMatch();
+}
+
+}
+
 QString quoteName(const QString &name)
 {
     bool plain = !name.isEmpty();
@@ -68,7 +82,7 @@ QString quoteName(const QString &name)
         if (!digit)
             allDigits = false;
     }
-    if (plain && !allDigits && !isReservedWord(name))
+    if (plain && !allDigits && !readsAsNumber(name) && !isReservedWord(name))
         return name;
     QString quoted = name;
     quoted.replace(QLatin1Char('`'), QLatin1String("``"));

@@ -1,6 +1,7 @@
 // The connect panel of the main window: the data-source and driver lists, validation and connecting.
 #include "mainwindow/frmtablora.h"
 
+#include "core/dberror.h"
 #include "core/odbccatalog.h"
 #include "core/session.h"
 #include "mainwindow/mainlogic.h"
@@ -59,6 +60,8 @@ void frmTablora::cmdConnect_Click()
     session.user = ui->txtUser->text().trimmed();
     session.pass = ui->txtPass->text().trimmed();
     session.port = ui->txtPort->text().trimmed();
+    session.tls = TlsMode(std::max(0, ui->cboTls->currentIndex()));
+    session.tlsCa = m_tlsCa;
 
     WaitCursor wait;
     bool opened = false;
@@ -70,7 +73,11 @@ void frmTablora::cmdConnect_Click()
     wait.restore();
 
     if (!opened) {
-        Message(QStringLiteral("接続失敗"), Dialogs::Icon::Critical);
+        // A refusal for TLS's sake says why: the user chose a mode that demands it.
+        const bool tlsRefused = session.lastOpenErrorNumber() == DbError::TlsRefused;
+        Message(tlsRefused ? QStringLiteral("接続失敗\n\n") + session.lastOpenError()
+                           : QStringLiteral("接続失敗"),
+                Dialogs::Icon::Critical);
         EnableControls(false);
         return;
     }
@@ -83,4 +90,39 @@ void frmTablora::cmdConnect_Click()
              ui->cmdRepairTable, ui->cmdOptimizeTable, ui->cmdCopyDb, ui->cmdDropTable, ui->cmdCreateTable,
              ui->cmdInOut, ui->cmdScriptBackUp, ui->cmdDataGet, ui->cmdDropProc, ui->cmdCreateProc})
         w->setEnabled(false);
+}
+
+void frmTablora::cboTls_Click()
+{
+    ui->cmdTlsCa->setEnabled(!m_connected && ui->cboTls->currentIndex() == int(TlsMode::Verify));
+}
+
+void frmTablora::cmdTlsCa_Click()
+{
+    const QString file = Dialogs::current().openFile(QStringLiteral("CAファイル"),
+                                                     QStringLiteral("証明書 (*.pem *.crt *.cer);;すべて (*)"));
+    if (!file.isEmpty())
+        ShowTlsChoice(TlsMode(ui->cboTls->currentIndex()), file);
+}
+
+void frmTablora::ShowTlsChoice(TlsMode mode, const QString &caFile)
+{
+    ui->cboTls->setCurrentIndex(int(mode));
+    m_tlsCa = caFile;
+    ui->cmdTlsCa->setToolTip(caFile.isEmpty() ? QStringLiteral("検証に使うCAファイル (未選択: システムのCA)")
+                                              : QStringLiteral("検証に使うCAファイル: ") + caFile);
+    cboTls_Click();
+}
+
+void frmTablora::ShowLinkSecurity(bool connected)
+{
+    const Session &session = Session::instance();
+    QString tip;
+    if (connected && session.connection && session.connection->State() == 1) {
+        const QString link = session.connection->tlsDescription();
+        tip = link.isEmpty() ? QStringLiteral("暗号化されていない接続 (TLSなし)")
+                             : QStringLiteral("TLSで暗号化された接続: ") + link;
+    }
+    ui->cmdClose->setToolTip(tip);
+    ui->cmdClose->setAccessibleDescription(tip);
 }

@@ -4,6 +4,7 @@
 #include "core/events.h"
 #include "core/session.h"
 #include "core/settingsstore.h"
+#include "core/tls.h"
 #include "mainwindow/mainlogic.h"
 #include "widgets/grid.h"
 #include "widgets/progressbox.h"
@@ -65,6 +66,9 @@ frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
             onCreateUser();
     });
     connect(ui->cboDSNList, &QComboBox::currentIndexChanged, this, [this] { cboDSNList_Click(); });
+    ui->cboTls->addItems(Tls::captions());
+    connect(ui->cboTls, &QComboBox::currentIndexChanged, this, [this] { cboTls_Click(); });
+    connect(ui->cmdTlsCa, &QPushButton::clicked, this, &frmTablora::cmdTlsCa_Click);
 
     // A list's click is a change of its selection (by mouse or keys); emptying a list is not one.
     connect(ui->lstDb, &QListWidget::itemSelectionChanged, this, [this] {
@@ -115,6 +119,7 @@ void frmTablora::Form_Load()
     ui->txtUser->setText(session.user);
     ui->txtPass->setText(session.pass);
     ui->txtPort->setText(session.port);
+    ShowTlsChoice(session.tls, session.tlsCa);
     FillConnectLists();
     EnableControls(false);
     ui->cboLimit->setCurrentIndex(0);
@@ -203,8 +208,11 @@ void frmTablora::EnableControls(bool connected)
     ui->lblRecordCount->clear();
 
     for (QWidget *w : std::initializer_list<QWidget *>{ui->cmdConnect, ui->cboDSNList, ui->cboDrivers,
-                                                       ui->txtServer, ui->txtUser, ui->txtPass, ui->txtPort})
+                                                       ui->txtServer, ui->txtUser, ui->txtPass, ui->txtPort,
+                                                       ui->cboTls})
         w->setEnabled(!connected);
+    ui->cmdTlsCa->setEnabled(!connected && ui->cboTls->currentIndex() == int(TlsMode::Verify));
+    ShowLinkSecurity(connected);
     for (QWidget *w : std::initializer_list<QWidget *>{
              ui->cmdClose, ui->txtField, ui->txtProc, ui->cmdShowDb, ui->cmdCreateDb, ui->cmdDropDb,
              ui->cmdCreateUser, ui->cmdExec, ui->cmdDropProc, ui->cmdCreateProc, optTP[0], optTP[1],

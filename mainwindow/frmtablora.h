@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/dialogs.h"
+#include "core/tls.h"
 #include "ui_frmtablora.h"
 
 #include <QString>
@@ -76,6 +77,9 @@ public slots:
     void cmdEnd_Click();
     void Command1_Click();
     void cboDSNList_Click();
+    // TLS: the mode list enables the CA chooser for 検証; the chooser picks the CA file.
+    void cboTls_Click();
+    void cmdTlsCa_Click();
     void cmdShowDb_Click();
     void lstDb_Click();
     void lstTables_Click();
@@ -100,6 +104,10 @@ private:
     void Form_Load();
     void Form_Unload();
     void FillConnectLists();
+    // Puts a TLS mode and CA file on the panel.
+    void ShowTlsChoice(TlsMode mode, const QString &caFile);
+    // The tool tip of cmdClose: while connected, whether the link is encrypted and with what.
+    void ShowLinkSecurity(bool connected);
     // The four grids back to 1 column and 1 row.
     void ClearGrids();
     void FillGrid(Grid *grid, const QString &sql);
@@ -109,5 +117,7 @@ private:
     QStringList m_tableColumns;
     bool m_unloaded = false;
     bool m_connected = false;
+    // The CA file chosen on the panel, copied into the session with the other entries on connecting.
+    QString m_tlsCa;
     bool m_activatePending = true; // the first showing activates the window
 };

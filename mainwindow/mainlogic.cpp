@@ -25,14 +25,43 @@ QString ConnectValidation(const QString &dsn, const QString &driver, const QStri
 
 bool IsLocalhost(const QString &expandedConnectionString)
 {
-    const QStringList segments = expandedConnectionString.split(QLatin1Char(';'));
+    // Segments end at a ";" outside braces: a value in braces (written so when it holds ";", "{", "}" or
+    // "=") is one value, whatever it contains.
+    QStringList segments;
+    QString current;
+    bool inBraces = false;
+    const QString &text = expandedConnectionString;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (inBraces) {
+            current += c;
+            if (c == QLatin1Char('}')) {
+                if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('}'))
+                    current += text.at(++i);
+                else
+                    inBraces = false;
+            }
+            continue;
+        }
+        if (c == QLatin1Char(';')) {
+            segments << current;
+            current.clear();
+            continue;
+        }
+        if (c == QLatin1Char('{') && current.trimmed().endsWith(QLatin1Char('=')))
+            inBraces = true;
+        current += c;
+    }
+    segments << current;
     for (qsizetype i = 0; i + 1 < segments.size(); ++i) {
         const QString &segment = segments[i];
         const qsizetype eq = segment.indexOf(QLatin1Char('='));
         if (eq < 0)
             continue;
-        if (segment.left(eq).trimmed() == QLatin1String("SERVER")
-            && segment.mid(eq + 1).trimmed() == QLatin1String("localhost"))
+        QString value = segment.mid(eq + 1).trimmed();
+        if (value.startsWith(QLatin1Char('{')) && value.endsWith(QLatin1Char('}')))
+            value = value.mid(1, value.size() - 2).replace(QLatin1String("}}"), QLatin1String("}"));
+        if (segment.left(eq).trimmed() == QLatin1String("SERVER") && value == QLatin1String("localhost"))
             return true;
     }
     return false;

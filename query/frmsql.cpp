@@ -368,11 +368,12 @@ void frmSql::finishRun()
                         || file.write("\r\n", 2) != 2 || !file.flush())
                         throw RunFailure{FileError, dumpPath + QStringLiteral(": ") + file.errorString()};
                     file.close();
-                    if (ckMemo[1]->isChecked() && !QueryText::startEditor(editor))
+                    if (ckMemo[1]->isChecked()
+                        && !QueryText::startEditor(Session::instance().settings.texte, dumpPath))
                         throw RunFailure{EditorError,
                                          QStringLiteral("エディタを起動できませんでした: ") + editor};
                 }
-            } else if (!QueryText::startEditor(editor)) {
+            } else if (!QueryText::startEditor(Session::instance().settings.texte, dumpPath)) {
                 throw RunFailure{EditorError, QStringLiteral("エディタを起動できませんでした: ") + editor};
             }
         } catch (const RunFailure &failure) {

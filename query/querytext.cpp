@@ -63,14 +63,16 @@ QString editorCommandLine(const QString &editor, const QString &dumpFolder)
     return editor + QLatin1Char(' ') + dumpFolder + dumpFileName();
 }
 
-bool startEditor(const QString &commandLine)
+bool startEditor(const QString &editor, const QString &dumpPath)
 {
-    // The command line is taken apart at blanks as the user wrote it; quotes typed into the editor
-    // setting are honoured, nothing is added.
-    QStringList parts = QProcess::splitCommand(commandLine);
-    if (parts.isEmpty())
+    // The setting is taken apart once, honouring the quotes the user wrote in it; the dump file's path
+    // follows as one argument of its own, so blanks in a folder name never split it and nothing in it
+    // becomes an option.
+    QStringList parts = QProcess::splitCommand(editor);
+    if (parts.isEmpty() || dumpPath.isEmpty())
         return false;
     const QString program = parts.takeFirst();
+    parts << dumpPath;
     return QProcess::startDetached(program, parts);
 }
 

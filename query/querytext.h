@@ -24,10 +24,12 @@ QByteArray dashLine(const QString &header);
 QString normalisedDumpFolder(const QString &setting, const QString &programFolder);
 QString dumpFileName();
 
-// The editor's command line: the editor, one blank, the dump folder and "sqldump.dat", nothing quoted.
+// The editor's command line as shown in a message: the editor, one blank, the dump folder and
+// "sqldump.dat".
 QString editorCommandLine(const QString &editor, const QString &dumpFolder);
-// Starts that command line without waiting for it. Returns false when it could not be started.
-bool startEditor(const QString &commandLine);
+// Starts the editor on the dump file without waiting for it: the setting split into program and
+// arguments (quotes honoured), the dump path added as one further argument. False when it could not start.
+bool startEditor(const QString &editor, const QString &dumpPath);
 
 // A user-variable name as kept: every "@" removed.
 QString variableName(const QString &typed);

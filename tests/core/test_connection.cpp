@@ -3,15 +3,77 @@
 #include "servertest.h"
 #include "session.h"
 #include "statementlog.h"
+#include "sqltext.h"
 #include "statementrecorder.h"
+#include "tcprelay.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 using ConnectionTest = ServerTest;
+
+namespace {
+
+// In this program the connector's default Unix socket is the sandbox's: a connection that falls back to
+// the default socket when it should not reaches the sandbox, and the tests see it. Set before the
+// connector reads it, at its first use.
+const bool defaultSocketIsTheSandbox = [] {
+    QByteArray socket = qgetenv("TABLORA_SANDBOX_SOCKET");
+    if (socket.isEmpty()) {
+        const QByteArray dir = qgetenv("TABLORA_SANDBOX_DIR");
+        socket = (dir.isEmpty() ? QByteArray(TABLORA_SOURCE_DIR "/.sandbox") : dir) + "/mysqld.sock";
+    }
+    return setenv("MYSQL_UNIX_PORT", socket.constData(), 1) == 0;
+}();
+
+// A port that nothing listens on: bound for a moment, then closed.
+int closedPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+bool listensOn(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(quint16(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool open = ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return open;
+}
+
+QString sandboxCa()
+{
+    const QByteArray ca = qgetenv("TABLORA_SANDBOX_CA");
+    if (!ca.isEmpty())
+        return QString::fromLocal8Bit(ca);
+    return QFileInfo(SandboxServer::get().socket).absolutePath() + QStringLiteral("/tls/ca.pem");
+}
+
+QString sessionStatus(Connection &c, const char *name)
+{
+    return rowsOf(c, QStringLiteral("show session status like '%1'").arg(QLatin1String(name))).value(0).value(1);
+}
+
+}
 
 TEST_F(ConnectionTest, OpensAndReadsBackTheExpandedString)
 {
@@ -53,16 +115,7 @@ TEST_F(ConnectionTest, FailuresCarryTheServerMessage)
     }
     EXPECT_EQ(c.State(), 0);
 
-    // A port that nothing listens on: bound for a moment, then closed.
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    const int closed = ntohs(addr.sin_port);
-    ::close(fd);
+    const int closed = closedPort();
     c.setConnectionString(QStringLiteral("driver={x};server=127.0.0.1;uid=root;port=%1").arg(closed));
     try {
         c.Open();
@@ -197,4 +250,175 @@ TEST_F(ConnectionTest, AccountsOfEachAuthenticationPluginLogIn)
         EXPECT_EQ(scalarOf(c, QStringLiteral("select current_user()")), QStringLiteral("t_ed@%"));
     }
     exec(QStringLiteral("drop user if exists t_native@'%', t_ed@'%'"));
+}
+
+TEST_F(ConnectionTest, LocalhostFallsBackToTheDefaultSocketOnlyForNoPortOrTheDefaultPort)
+{
+    ASSERT_TRUE(defaultSocketIsTheSandbox);
+    Connection c;
+    const auto open = [&](const QString &port) {
+        c.setConnectionString(QStringLiteral("driver={x};server=localhost;uid=root;pwd=%1;port=%2")
+                                  .arg(server.password, port));
+        c.Open();
+    };
+    open(QString());
+    EXPECT_EQ(scalarOf(c, QStringLiteral("select @@socket")), server.socket);
+    if (!listensOn(3306)) {
+        open(QStringLiteral("3306"));
+        EXPECT_EQ(scalarOf(c, QStringLiteral("select @@socket")), server.socket);
+    }
+    // A mistyped port is unreachable, although a server owns the default socket.
+    for (const QString port : {QString::number(closedPort()), QStringLiteral("33o6")}) {
+        try {
+            open(port);
+            FAIL() << "localhost with port " << port.toStdString() << " reached " << scalarOf(c, "select @@port").toStdString();
+        } catch (const DbError &e) {
+            EXPECT_TRUE(e.number() == 2002u || e.number() == 2003u) << e.description().toStdString();
+            EXPECT_EQ(c.State(), 0);
+        }
+    }
+}
+
+TEST_F(ConnectionTest, LoadDataLocalIsRefusedAndNoByteOfTheFileLeaves)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("secret.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 20000; ++i)
+        file.write("a line of a file that must stay on this machine\n");
+    file.close();
+    exec(QStringLiteral("create table t (line text)"));
+    ASSERT_TRUE(connectSession(db));
+    Connection &c = Session::instance().db();
+    const qint64 before = sessionStatus(c, "Bytes_received").toLongLong();
+    try {
+        c.Execute(QStringLiteral("LOAD DATA LOCAL INFILE '%1' INTO TABLE t").arg(file.fileName()));
+        FAIL() << "LOAD DATA LOCAL ran";
+    } catch (const DbError &e) {
+        EXPECT_TRUE(e.description().startsWith(QStringLiteral("ERROR 1148 ")) || e.number() == 4166u)
+            << e.description().toStdString();
+    }
+    const qint64 received = sessionStatus(c, "Bytes_received").toLongLong() - before;
+    EXPECT_LT(received, 1000) << "the server received " << received << " bytes";
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from t")), QStringLiteral("0"));
+}
+
+TEST_F(ConnectionTest, NamesReadAsNumbersReachTheServerAsNames)
+{
+    const QStringList names{"1e5", "0x1f", "0b11", "2E3", "12abc", "123"};
+    for (const QString &name : names)
+        exec(QStringLiteral("create table %1 (a int)").arg(SqlText::qualified(db, name)));
+    QStringList listed;
+    for (const QStringList &row : rows(QStringLiteral("show tables from `%1`").arg(db)))
+        listed << row.value(0);
+    listed.sort();
+    QStringList expected = names;
+    expected.sort();
+    EXPECT_EQ(listed, expected);
+}
+
+// --- TLS -------------------------------------------------------------------------------------------------
+
+namespace {
+
+struct TlsTarget
+{
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 0;
+    QString ca;
+};
+
+void openWithTls(Connection &c, TlsMode mode, const TlsTarget &target)
+{
+    const SandboxServer &server = SandboxServer::get();
+    c.setConnectionString(QStringLiteral("driver={x};server=%1;uid=root;pwd=%2;port=%3")
+                              .arg(target.host, server.password,
+                                   target.port ? QString::number(target.port) : server.port));
+    c.setTls(mode, target.ca);
+    c.Open();
+}
+
+unsigned int refusal(TlsMode mode, const TlsTarget &target)
+{
+    Connection c;
+    try {
+        openWithTls(c, mode, target);
+    } catch (const DbError &e) {
+        EXPECT_EQ(c.State(), 0);
+        return e.number();
+    }
+    return 0;
+}
+
+}
+
+TEST_F(ConnectionTest, EachTlsModeGivesTheLinkTheServerReports)
+{
+    const TlsTarget sandbox{QStringLiteral("127.0.0.1"), 0, sandboxCa()};
+    for (const TlsMode mode : {TlsMode::None, TlsMode::Preferred, TlsMode::Required, TlsMode::Verify}) {
+        Connection c;
+        openWithTls(c, mode, sandbox);
+        const QString cipher = sessionStatus(c, "Ssl_cipher");
+        if (mode == TlsMode::None) {
+            EXPECT_TRUE(cipher.isEmpty()) << cipher.toStdString();
+            EXPECT_TRUE(c.tlsDescription().isEmpty());
+        } else {
+            // The server's own status proves the link encrypted, with the cipher the program shows.
+            EXPECT_FALSE(cipher.isEmpty()) << int(mode);
+            EXPECT_EQ(c.tlsDescription(), sessionStatus(c, "Ssl_version") + QLatin1Char(' ') + cipher);
+        }
+    }
+    // "localhost" with a port is verified too (the certificate names localhost and 127.0.0.1).
+    Connection local;
+    openWithTls(local, TlsMode::Verify, {QStringLiteral("localhost"), 0, sandboxCa()});
+    EXPECT_FALSE(sessionStatus(local, "Ssl_cipher").isEmpty());
+}
+
+TEST_F(ConnectionTest, VerifyRefusesAnotherCaAndAForeignName)
+{
+    QTemporaryDir dir;
+    const QString otherCa = dir.filePath(QStringLiteral("other-ca.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Another CA",
+                   "-keyout", dir.filePath(QStringLiteral("other-key.pem")), "-out", otherCa});
+    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0) << openssl.readAllStandardError().toStdString();
+
+    EXPECT_EQ(refusal(TlsMode::Verify, {QStringLiteral("127.0.0.1"), 0, otherCa}), DbError::TlsRefused);
+    // Without a CA file the system's store is used, which does not know the sandbox's CA.
+    EXPECT_EQ(refusal(TlsMode::Verify, {QStringLiteral("127.0.0.1"), 0, QString()}), DbError::TlsRefused);
+    EXPECT_EQ(refusal(TlsMode::Required, {QStringLiteral("127.0.0.1"), 0, otherCa}), 0u);
+
+    // The same server at an address its certificate does not name.
+    TcpRelay relay(QStringLiteral("127.0.0.2"), server.port.toInt());
+    const TlsTarget elsewhere{QStringLiteral("127.0.0.2"), relay.port(), sandboxCa()};
+    EXPECT_EQ(refusal(TlsMode::Verify, elsewhere), DbError::TlsRefused);
+    EXPECT_EQ(refusal(TlsMode::Required, elsewhere), 0u);
+}
+
+TEST_F(ConnectionTest, RequiredAndVerifyRefuseALinkWithoutTls)
+{
+    // Someone between client and server hides the server's TLS: 優先 goes on in plain text...
+    TcpRelay relay(QStringLiteral("127.0.0.1"), server.port.toInt(), {.hideTls = true});
+    const TlsTarget plain{QStringLiteral("127.0.0.1"), relay.port(), sandboxCa()};
+    {
+        Connection c;
+        openWithTls(c, TlsMode::Preferred, plain);
+        EXPECT_TRUE(sessionStatus(c, "Ssl_cipher").isEmpty());
+        EXPECT_TRUE(c.tlsDescription().isEmpty());
+    }
+    // ...必須 and 検証 do not; 検証 refuses before the user's name is sent.
+    EXPECT_EQ(refusal(TlsMode::Required, plain), DbError::TlsRefused);
+    const qsizetype sent = relay.clientBytes().size();
+    EXPECT_EQ(refusal(TlsMode::Verify, plain), DbError::TlsRefused);
+    EXPECT_FALSE(relay.clientBytes().mid(sent).contains("root"));
+}
+
+TEST_F(ConnectionTest, ClearTextPasswordIsNeverSentOverAPlainLink)
+{
+    TcpRelay relay(QStringLiteral("127.0.0.1"), server.port.toInt(), {.hideTls = true, .askClearPassword = true});
+    const TlsTarget plain{QStringLiteral("127.0.0.1"), relay.port(), QString()};
+    for (const TlsMode mode : {TlsMode::None, TlsMode::Preferred, TlsMode::Required})
+        EXPECT_NE(refusal(mode, plain), 0u) << int(mode);
+    EXPECT_FALSE(relay.clientBytes().contains(server.password.toUtf8()));
 }

@@ -92,6 +92,34 @@ TEST(StringBufferTest, GrowsByAGrowingStep)
     EXPECT_EQ(b.Step(), 128);
 }
 
+TEST(ConnectionStringTest, ValuesInBracesReadBackExactlyAndKeysCountOnce)
+{
+    Session s;
+    s.server = QStringLiteral("db1");
+    s.user = QStringLiteral("u=1");
+    s.pass = QStringLiteral("a;b{c}");
+    s.port = QStringLiteral("3306");
+    s.database = QStringLiteral("x;server=127.0.0.2;port=1");
+    const QString text = s.BuildConnectionString();
+    EXPECT_EQ(text, QStringLiteral("driver={MySQL ODBC 3.51 Driver};server=db1;uid={u=1};pwd={a;b{c}}};"
+                                   "port=3306;database={x;server=127.0.0.2;port=1}"));
+    const ConnectionParams p = Connection::parse(text);
+    EXPECT_EQ(p.server, s.server);
+    EXPECT_EQ(p.user, s.user);
+    EXPECT_EQ(p.password, s.pass);
+    EXPECT_EQ(p.port, s.port);
+    EXPECT_EQ(p.database, s.database);
+    s.driver = QStringLiteral("odd}driver");
+    EXPECT_EQ(Connection::parse(s.BuildConnectionString()).driver, s.driver);
+
+    // A key given twice, under its own name or another name of it, and a brace left open are refused.
+    for (const char *bad : {"server=a;uid=u;server=b", "server=a;host=b", "server={a;port=1", "pwd={a}b;uid=u"})
+        EXPECT_THROW(Connection::parse(QString::fromLatin1(bad)), DbError) << bad;
+    // A data-source name that would read as pairs goes under the key DSN, in braces.
+    s.dsn = QStringLiteral("a;server=b");
+    EXPECT_EQ(s.BuildConnectionString(), QStringLiteral("dsn={a;server=b}"));
+}
+
 TEST(StringBufferTest, OverflowPastThirtyTwoBitsRaises)
 {
     StringBuffer b;
@@ -108,6 +136,11 @@ TEST(SqlTextTest, NamesQuotedOnlyWhenTheyNeedIt)
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("order details")), QStringLiteral("`order details`"));
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("select")), QStringLiteral("`select`"));
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("123")), QStringLiteral("`123`"));
+    // Names the server would read as numbers; names that merely begin with digits stay bare.
+    for (const QString number : {"1e5", "2E10", "0x1f", "0X1F", "0b101"})
+        EXPECT_EQ(SqlText::quoteName(number), '`' + number + '`');
+    for (const QString name : {"12abc", "1e", "0x", "0xg1", "e5"})
+        EXPECT_EQ(SqlText::quoteName(name), name);
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("a`b")), QStringLiteral("`a``b`"));
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("商品")), QStringLiteral("`商品`"));
     EXPECT_EQ(SqlText::qualified(QStringLiteral("shop"), QStringLiteral("a.b")), QStringLiteral("shop.`a.b`"));

@@ -6,6 +6,19 @@
 #include "settingsstore.h"
 
 #include <QApplication>
+#include <QFileInfo>
+
+namespace {
+
+QString sandboxCa()
+{
+    const QByteArray ca = qgetenv("TABLORA_SANDBOX_CA");
+    if (!ca.isEmpty())
+        return QString::fromLocal8Bit(ca);
+    return QFileInfo(SandboxServer::get().socket).absolutePath() + QStringLiteral("/tls/ca.pem");
+}
+
+}
 
 using ConnectPanel = WindowTest;
 
@@ -158,4 +171,77 @@ TEST_F(ConnectPanel, ClosingWorksWhenTheServerWentAway)
     EXPECT_TRUE(unloaded);
     EXPECT_EQ(Session::instance().connection, nullptr);
     EXPECT_TRUE(QFile::exists(SettingsStore(settings.path()).iniPath()));
+}
+
+TEST_F(ConnectPanel, ADatabaseNameOrPasswordWithSeparatorsChangesNothing)
+{
+    const QString name = QStringLiteral("x;server=127.0.0.2;port=1");
+    exec(QStringLiteral("drop database if exists `%1`").arg(name));
+    exec(QStringLiteral("create database `%1`").arg(name));
+    exec(QStringLiteral("drop user if exists 't;u{s}'@'%'"));
+    exec(QStringLiteral("create user 't;u{s}'@'%' identified by 'a;b{c}'"));
+    exec(QStringLiteral("grant all on `x;server=127.0.0.2;port=1`.* to 't;u{s}'@'%'"));
+    connectWindow("t;u{s}", "a;b{c}");
+    ASSERT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
+    chooseDatabase(name);
+    Session &session = Session::instance();
+    EXPECT_EQ(session.database, name);
+    // Opening again with the chosen database (as the query window does) goes to the same server.
+    const bool opened = session.OpenConnection();
+    exec(QStringLiteral("drop user if exists 't;u{s}'@'%'"));
+    exec(QStringLiteral("drop database `%1`").arg(name));
+    ASSERT_TRUE(opened) << session.lastOpenError().toStdString();
+    EXPECT_EQ(scalarOf(session.db(), QStringLiteral("select database()")), name);
+    EXPECT_EQ(scalarOf(session.db(), QStringLiteral("select @@port")), server.port);
+    EXPECT_EQ(session.db().ConnectionString(),
+              QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};SERVER=127.0.0.1;UID={t;u{s}}};PWD={a;b{c}}};"
+                             "PORT=%1;DATABASE={x;server=127.0.0.2;port=1};")
+                  .arg(server.port));
+}
+
+TEST_F(ConnectPanel, TlsChoiceIsKeptAndTheLinkIsShownOnTheDisconnectButton)
+{
+    QStringList captions;
+    for (int i = 0; i < ui->cboTls->count(); ++i)
+        captions << ui->cboTls->itemText(i);
+    EXPECT_EQ(captions, (QStringList{"なし", "優先", "必須", "検証"}));
+    EXPECT_EQ(ui->cboTls->currentText(), QStringLiteral("優先")); // a file without the key
+    EXPECT_FALSE(ui->cmdTlsCa->isEnabled());
+    ui->cboTls->setCurrentText(QStringLiteral("検証"));
+    ASSERT_TRUE(ui->cmdTlsCa->isEnabled());
+
+    // 検証 without a CA file trusts the system's store only, which does not know the sandbox's CA.
+    dialogs->answer(Dialogs::Answer::Ok);
+    connectWindow("root", server.password);
+    ASSERT_EQ(dialogs->messages().size(), 1);
+    EXPECT_TRUE(dialogs->messages().first().startsWith(QStringLiteral("接続失敗\n\n")));
+    EXPECT_TRUE(dialogs->messages().first().contains(QStringLiteral("証明書")));
+
+    dialogs->openFile(sandboxCa());
+    ui->cmdTlsCa->click();
+    connectWindow("root", server.password);
+    ASSERT_EQ(dialogs->messages().size(), 1) << dialogs->messages().join(";").toStdString();
+    const QString cipher = rowsOf(Session::instance().db(), "show session status like 'Ssl_cipher'").value(0).value(1);
+    ASSERT_FALSE(cipher.isEmpty());
+    EXPECT_TRUE(ui->cmdClose->toolTip().endsWith(QLatin1Char(' ') + cipher)) << ui->cmdClose->toolTip().toStdString();
+    EXPECT_FALSE(ui->cboTls->isEnabled());
+    EXPECT_FALSE(ui->cmdTlsCa->isEnabled());
+    ui->cmdClose->click();
+    EXPECT_TRUE(ui->cmdClose->toolTip().isEmpty());
+    EXPECT_TRUE(ui->cmdTlsCa->isEnabled());
+
+    window->close();
+    window.reset();
+    const QString ini = SettingsStore(settings.path()).iniPath();
+    EXPECT_EQ(IniFile::read(ini, "DataBase", "tls", "", 200), QStringLiteral("verify"));
+    EXPECT_EQ(IniFile::read(ini, "DataBase", "tlsca", "", 200), sandboxCa());
+    window = std::make_unique<frmTablora>(settings.path());
+    EXPECT_EQ(window->ui->cboTls->currentText(), QStringLiteral("検証"));
+
+    // なし: the link is plain, and the button says so.
+    ui = window->ui;
+    ui->cboTls->setCurrentText(QStringLiteral("なし"));
+    connectWindow("root", server.password);
+    EXPECT_TRUE(rowsOf(Session::instance().db(), "show session status like 'Ssl_cipher'").value(0).value(1).isEmpty());
+    EXPECT_EQ(ui->cmdClose->toolTip(), QStringLiteral("暗号化されていない接続 (TLSなし)"));
 }

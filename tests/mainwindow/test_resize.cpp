@@ -19,6 +19,7 @@ TEST(MainWindowResize, ControlsRescaleWithTheWindow)
     QApplication::processEvents();
     const QRect connect = window.ui->cmdConnect->geometry();
     const QRect list = window.ui->lstDb->geometry();
+    const QRect tls = window.ui->cboTls->geometry();
     const double font = window.ui->cmdConnect->font().pointSizeF();
 
     window.resize(window.width() * 3 / 2, window.height() * 3 / 2);
@@ -27,6 +28,8 @@ TEST(MainWindowResize, ControlsRescaleWithTheWindow)
     EXPECT_NEAR(bigger.x(), connect.x() * 1.5, 2);
     EXPECT_NEAR(bigger.width(), connect.width() * 1.5, 2);
     EXPECT_NEAR(bigger.height(), connect.height() * 1.5, 2);
+    EXPECT_NEAR(window.ui->cboTls->geometry().x(), tls.x() * 1.5, 2);
+    EXPECT_NEAR(window.ui->cboTls->geometry().width(), tls.width() * 1.5, 2);
     EXPECT_NEAR(window.ui->cmdConnect->font().pointSizeF(), font * 1.5, 0.6);
     // Listed in NoResize: the same size, at the place the window's growth gives it.
     EXPECT_EQ(window.ui->lstDb->size(), list.size());

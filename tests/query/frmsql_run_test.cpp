@@ -142,6 +142,23 @@ TEST_F(QueryWindowTest, DisplayedRunOpensTheEditorOnlyWithBothFileOptions)
     EXPECT_TRUE(editorArguments(300).isEmpty());
 }
 
+TEST_F(QueryWindowTest, TheEditorGetsTheDumpPathAsOneArgumentWhateverTheFolderHolds)
+{
+    // A folder with blanks and something that looks like an option, and an editor setting whose program
+    // path holds a blank (quoted, as the user writes it) followed by an argument of its own.
+    const QString blanks = temp.filePath(QStringLiteral("my dumps -n x"));
+    ASSERT_TRUE(QDir().mkpath(blanks));
+    ASSERT_TRUE(QFile::copy(temp.filePath(QStringLiteral("editor.sh")), temp.filePath(QStringLiteral("my editor.sh"))));
+    Session::instance().settings.texte =
+        QLatin1Char('"') + temp.filePath(QStringLiteral("my editor.sh")) + QStringLiteral("\" --new-window");
+    Session::instance().settings.textpath = blanks;
+    window->ckMemo[0]->setChecked(true);
+    window->ckMemo[1]->setChecked(true);
+    run(QStringLiteral("select 1 as n"));
+    EXPECT_EQ(editorArguments(), QStringLiteral("--new-window\n") + blanks + QStringLiteral("/sqldump.dat\n"));
+    EXPECT_TRUE(QFile::exists(blanks + QStringLiteral("/sqldump.dat")));
+}
+
 TEST_F(QueryWindowTest, StreamedRunWritesTheFileAndAlwaysStartsTheEditor)
 {
     exec(QStringLiteral("CREATE TABLE t (id INT, name VARCHAR(20))"));

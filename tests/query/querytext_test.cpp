@@ -59,13 +59,13 @@ TEST(QueryText, DumpFolderFallsBackToTheProgramFolderAndEndsInASeparator)
               dir.path() + QStringLiteral("/"));
 }
 
-TEST(QueryText, EditorCommandLineIsNotQuoted)
+TEST(QueryText, EditorCommandLineAsShownAndEditorsThatCannotStart)
 {
     EXPECT_EQ(editorCommandLine(QStringLiteral("/usr/bin/gedit"), QStringLiteral("/my dir/")),
               QStringLiteral("/usr/bin/gedit /my dir/sqldump.dat"));
     EXPECT_EQ(editorCommandLine(QString(), QStringLiteral("/d/")), QStringLiteral(" /d/sqldump.dat"));
-    EXPECT_FALSE(startEditor(QStringLiteral(" ")));
-    EXPECT_FALSE(startEditor(QStringLiteral("/no/such/editor /tmp/sqldump.dat")));
+    EXPECT_FALSE(startEditor(QStringLiteral(" "), QStringLiteral("/tmp/sqldump.dat")));
+    EXPECT_FALSE(startEditor(QStringLiteral("/no/such/editor"), QStringLiteral("/tmp/sqldump.dat")));
 }
 
 TEST(QueryText, VariableNamesAndTheirStatement)

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct st_mysql;
+struct ConnectionParams;
+
+// How a connection uses TLS. The order is the order of strictness.
+enum class TlsMode {
+    None,      // plain text
+    Preferred, // TLS when the server offers it, else plain text (the command-line client's default)
+    Required,  // TLS or no connection; the certificate is not checked
+    Verify,    // TLS with a certificate signed by a trusted CA and naming the server, or no connection
+};
+
+namespace Tls {
+
+// The connect panel's captions, in the order of TlsMode: "なし", "優先", "必須", "検証".
+QStringList captions();
+// The word kept in Tablora.ini ("none", "preferred", "required", "verify") and back; anything else
+// (also a missing key) reads as Preferred.
+QString settingText(TlsMode mode);
+TlsMode fromSettingText(const QString &text);
+// A MySQL data source's mode as odbc.ini writes it: SSLMODE (DISABLED, PREFERRED, REQUIRED, VERIFY_CA,
+// VERIFY_IDENTITY), or the older SSLVERIFY=1 / FORCETLS=1; empty values give nullopt-like Preferred with
+// *given false.
+TlsMode fromOdbc(const QString &sslMode, const QString &sslVerify, const QString &forceTls, bool *given);
+
+// Sets the connector's options for the mode before connecting: no client file is ever handed to the
+// server, and a server asking for the password in clear text is answered only over a verified TLS link.
+void applyOptions(st_mysql *mysql, const ConnectionParams &params);
+// After connecting: empty when the link is as the mode demands, else the refusal in the program's words.
+QString checkLink(st_mysql *mysql, const ConnectionParams &params);
+// "TLSv1.3 TLS_AES_256_GCM_SHA384" for an encrypted link, empty for a plain one.
+QString linkDescription(st_mysql *mysql);
+
+}
