@@ -34,6 +34,9 @@ TEST(IsLocalhost, OnlyExactlyLocalhostUnderServerInASegmentBeforeTheLast)
     EXPECT_FALSE(IsLocalhost("DRIVER={x};UID=root;SERVER=localhost"));     // the last segment is not read
     EXPECT_TRUE(IsLocalhost("SERVER=localhost;"));
     EXPECT_FALSE(IsLocalhost(""));
+    // A value in braces is one value, whatever it holds.
+    EXPECT_FALSE(IsLocalhost("DRIVER={x};SERVER=db1;PWD={a;SERVER=localhost;}};UID=root;"));
+    EXPECT_FALSE(IsLocalhost("DRIVER={x};SERVER=db1;UID=root;DATABASE={x;SERVER=localhost;port=1};"));
 }
 
 TEST(ListEntry, MarkerTabName)
