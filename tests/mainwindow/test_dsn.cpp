@@ -3,6 +3,7 @@
 #include "session.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -13,7 +14,7 @@ namespace {
 class OdbcFiles
 {
 public:
-    explicit OdbcFiles(const QString &port)
+    OdbcFiles(const QString &port, const QString &ca)
     {
         const QString dir = m_dir.path();
         write(dir + "/odbcinst.ini",
@@ -24,6 +25,10 @@ public:
                   + "\nUID=root\nPWD=tablora\n\n"
                   "[local_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=localhost\nPORT=" + port
                   + "\nUID=root\nPWD=tablora\n\n"
+                  "[verified_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\nSSLMODE=VERIFY_IDENTITY\nSSLCA=" + ca + "\n\n"
+                  "[system_ca_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\nSSLVERIFY=1\n\n"
                   "[pg_dsn]\nDriver=PostgreSQL Unicode\nSERVER=127.0.0.1\n");
         qputenv("ODBCSYSINI", dir.toUtf8());
         qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
@@ -44,7 +49,11 @@ class DataSources : public WindowTest
 protected:
     void SetUp() override
     {
-        static OdbcFiles files(SandboxServer::get().port);
+        const QByteArray ca = qgetenv("TABLORA_SANDBOX_CA");
+        static OdbcFiles files(SandboxServer::get().port,
+                               ca.isEmpty() ? QFileInfo(SandboxServer::get().socket).absolutePath()
+                                                  + QStringLiteral("/tls/ca.pem")
+                                            : QString::fromLocal8Bit(ca));
         WindowTest::SetUp();
     }
 };
@@ -58,7 +67,7 @@ TEST_F(DataSources, OnlyMySqlSourcesAndDriversAreListed)
         sources << ui->cboDSNList->itemText(i);
     for (int i = 0; i < ui->cboDrivers->count(); ++i)
         drivers << ui->cboDrivers->itemText(i);
-    EXPECT_EQ(sources, (QStringList{"(なし)", "tablora_dsn", "local_dsn"}));
+    EXPECT_EQ(sources, (QStringList{"(なし)", "tablora_dsn", "local_dsn", "verified_dsn", "system_ca_dsn"}));
     EXPECT_TRUE(drivers.contains("MySQL ODBC 3.51 Driver"));
     EXPECT_FALSE(drivers.contains("PostgreSQL Unicode"));
 }
@@ -102,4 +111,24 @@ TEST_F(DataSources, TheSavedDataSourceIsChosenOnActivation)
     window->Form_Activate();
     EXPECT_EQ(ui->cboDSNList->currentText(), QStringLiteral("local_dsn"));
     EXPECT_FALSE(ui->txtServer->isEnabled());
+}
+
+TEST_F(DataSources, TheDataSourcesTlsSettingsCountWhereTheyAskForMore)
+{
+    // The panel says なし; the data source asks for a verified link with its own CA file.
+    ui->cboTls->setCurrentText(QStringLiteral("なし"));
+    ui->cboDSNList->setCurrentText("verified_dsn");
+    ui->cmdConnect->click();
+    ASSERT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
+    const QString cipher =
+        rowsOf(Session::instance().db(), "show session status like 'Ssl_cipher'").value(0).value(1);
+    EXPECT_FALSE(cipher.isEmpty());
+    ui->cmdClose->click();
+
+    // SSLVERIFY=1 without a CA file: the system's store, which does not know the sandbox's CA.
+    dialogs->answer(Dialogs::Answer::Ok);
+    ui->cboDSNList->setCurrentText("system_ca_dsn");
+    ui->cmdConnect->click();
+    ASSERT_EQ(dialogs->messages().size(), 1);
+    EXPECT_TRUE(dialogs->messages().first().startsWith(QStringLiteral("接続失敗\n\n")));
 }
