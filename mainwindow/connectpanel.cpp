@@ -101,8 +101,14 @@ void frmTablora::cmdTlsCa_Click()
 {
     const QString file = Dialogs::current().openFile(QStringLiteral("CAファイル"),
                                                      QStringLiteral("証明書 (*.pem *.crt *.cer);;すべて (*)"));
+    const TlsMode mode = TlsMode(ui->cboTls->currentIndex());
     if (!file.isEmpty())
-        ShowTlsChoice(TlsMode(ui->cboTls->currentIndex()), file);
+        ShowTlsChoice(mode, file);
+    else if (!m_tlsCa.isEmpty()
+             && Message(QStringLiteral("CAファイルの指定をやめ、システムのCAで検証しますか？"),
+                        Dialogs::Icon::Question, Dialogs::Buttons::YesNo)
+                    == Dialogs::Answer::Yes)
+        ShowTlsChoice(mode, QString());
 }
 
 void frmTablora::ShowTlsChoice(TlsMode mode, const QString &caFile)

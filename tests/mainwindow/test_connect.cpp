@@ -244,4 +244,13 @@ TEST_F(ConnectPanel, TlsChoiceIsKeptAndTheLinkIsShownOnTheDisconnectButton)
     connectWindow("root", server.password);
     EXPECT_TRUE(rowsOf(Session::instance().db(), "show session status like 'Ssl_cipher'").value(0).value(1).isEmpty());
     EXPECT_EQ(ui->cmdClose->toolTip(), QStringLiteral("暗号化されていない接続 (TLSなし)"));
+
+    // The chosen CA file can be given up again: 検証 then trusts the system's store only.
+    ui->cmdClose->click();
+    ui->cboTls->setCurrentText(QStringLiteral("検証"));
+    dialogs->openFile(QString()).answer(Dialogs::Answer::Yes).answer(Dialogs::Answer::Ok);
+    ui->cmdTlsCa->click();
+    connectWindow("root", server.password);
+    EXPECT_TRUE(dialogs->messages().last().startsWith(QStringLiteral("接続失敗\n\n")));
+    EXPECT_EQ(Session::instance().tlsCa, QString());
 }
