@@ -451,3 +451,33 @@ TEST_F(BackupRestore, TriggersComeBackAfterTheRowsInTheirOrder)
     EXPECT_EQ(loadWithClient(other, QDir(folder).filePath(q("counted.sql"))), QString());
     EXPECT_EQ(scalar(triggers.arg(other)), expected);
 }
+
+TEST_F(BackupRestore, ALoadDataLocalInARestoreFileIsRefusedAndTheFileStaysHere)
+{
+    chooseDatabase();
+    const QString folder = backupFolder(q("local"));
+    const QString secret = work.filePath(q("secret.txt"));
+    {
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 20000; ++i)
+            file.write("a line of a file that must stay on this machine\n");
+        QFile dump(QDir(folder).filePath(q("access_log.sql")));
+        ASSERT_TRUE(dump.open(QIODevice::WriteOnly));
+        dump.write("DROP TABLE IF EXISTS access_log;\nCREATE TABLE access_log (line TEXT);\n"
+                   "LOAD DATA LOCAL INFILE '" + secret.toUtf8() + "' INTO TABLE access_log;\n");
+    }
+    const auto received = [] {
+        return rowsOf(Session::instance().db(), q("show session status like 'Bytes_received'"))
+            .value(0).value(1).toLongLong();
+    };
+    const qint64 before = received();
+    ScriptedDialogs dialogs;
+    dialogs.modal(pick(folder, {q("access_log.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+    window->ui->cmdRestore->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    const QString shown = dialogs.messages()[1];
+    EXPECT_TRUE(shown.startsWith(q("「access_log」の復元に失敗しました。"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(q("ERROR 1148 ")) || shown.contains(q("ERROR 4166 "))) << shown.toStdString();
+    EXPECT_LT(received() - before, 20000);
+}
