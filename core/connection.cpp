@@ -284,25 +284,33 @@ void Connection::fail() const
 
 std::unique_ptr<Recordset> Connection::Execute(const QString &sql)
 {
-    return run(sql, false);
+    if (m_log)
+        m_log->report(sql);
+    return run(sql.toUtf8(), false);
 }
 
 std::unique_ptr<Recordset> Connection::ExecuteStreaming(const QString &sql)
 {
-    return run(sql, true);
-}
-
-std::unique_ptr<Recordset> Connection::run(const QString &sql, bool streaming)
-{
     if (m_log)
         m_log->report(sql);
+    return run(sql.toUtf8(), true);
+}
+
+std::unique_ptr<Recordset> Connection::ExecuteBytes(const QByteArray &sql)
+{
+    if (m_log)
+        m_log->report(QString::fromUtf8(sql));
+    return run(sql, false);
+}
+
+std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streaming)
+{
     if (!m_mysql)
         fail();
     const std::thread::id owner = m_ownerThread.load();
     if (owner != std::thread::id() && owner != std::this_thread::get_id())
         throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"),
                       QStringLiteral("Commands out of sync; you can't run this command now"));
-    const QByteArray text = sql.toUtf8();
     if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
         fail();
     std::unique_ptr<Recordset> rs;
@@ -323,10 +331,14 @@ std::unique_ptr<Recordset> Connection::run(const QString &sql, bool streaming)
             rs->fetch();
         else {
             // A procedure's CALL brings further results; they are read and dropped so the
-            // connection is free for the next statement.
-            while (mysql_more_results(m_mysql) && mysql_next_result(m_mysql) == 0)
+            // connection is free for the next statement. An error among them (a procedure that
+            // returned rows and then failed) is the statement's failure.
+            while (mysql_more_results(m_mysql)) {
+                if (mysql_next_result(m_mysql) > 0)
+                    fail();
                 if (MYSQL_RES *more = mysql_store_result(m_mysql))
                     mysql_free_result(more);
+            }
             rs->fetch();
         }
         return rs;
@@ -395,12 +407,24 @@ Recordset::~Recordset()
 
 void Recordset::fetch()
 {
-    m_row = mysql_fetch_row(m_result);
+    m_row = m_result ? mysql_fetch_row(m_result) : nullptr;
     if (!m_row) {
         m_eof = true;
         m_lengths = nullptr;
-        if (m_streaming && m_owner && m_owner->m_mysql && mysql_errno(m_owner->m_mysql) != 0)
-            m_owner->fail();
+        if (m_streaming && m_owner && m_owner->m_mysql) {
+            if (mysql_errno(m_owner->m_mysql) != 0)
+                m_owner->fail();
+            // The rows are all read: the results that follow (a procedure's) are read and dropped now,
+            // so that an error among them fails the statement instead of passing unseen.
+            mysql_free_result(m_result);
+            m_result = nullptr;
+            while (mysql_more_results(m_owner->m_mysql)) {
+                if (mysql_next_result(m_owner->m_mysql) > 0)
+                    m_owner->fail();
+                if (MYSQL_RES *more = mysql_store_result(m_owner->m_mysql))
+                    mysql_free_result(more);
+            }
+        }
         return;
     }
     m_eof = false;

@@ -59,6 +59,9 @@ public:
     std::unique_ptr<Recordset> Execute(const QString &sql);
     // Streaming: rows are read one by one as the caller walks them.
     std::unique_ptr<Recordset> ExecuteStreaming(const QString &sql);
+    // Buffered, the statement sent as the bytes given (as the command-line client sends a file: a value
+    // written raw in it reaches the server unchanged).
+    std::unique_ptr<Recordset> ExecuteBytes(const QByteArray &sql);
 
     // The value escaped for use inside a quoted literal ('...' or "..."), in the connection's own way.
     QString escape(const QString &value) const;
@@ -81,7 +84,7 @@ public:
 
 private:
     friend class Recordset;
-    std::unique_ptr<Recordset> run(const QString &sql, bool streaming);
+    std::unique_ptr<Recordset> run(const QByteArray &text, bool streaming);
     [[noreturn]] void fail() const;
 
     StatementLog *m_log;

@@ -115,22 +115,46 @@ void Maintenance::cmdRestore_Click()
         != Dialogs::Answer::Ok)
         return;
 
+    QStringList serverNames, logicalFiles;
+    for (int i = 0; i < files.size(); ++i) {
+        if (isLogicalBackupFile(files[i]))
+            logicalFiles << files[i];
+        else
+            serverNames << names.value(i);
+    }
     try {
-        // A file of statements whose text is not UTF-8 (raw bytes in its literals, as some dump tools
-        // write them) could not be sent without changing its values: refused before anything is dropped.
+        // Each file of statements restores the table it is chosen for and no other: before anything is
+        // touched, a file of the program's own that names another table is refused, and a file without
+        // that header is shown for what it holds and confirmed.
         const QDir dir(folder);
-        for (int i = 0; i < files.size(); ++i) {
-            if (isLogicalBackupFile(files[i]) && !isUtf8File(dir.filePath(files[i])))
-                throw std::runtime_error(
-                    Texts::tableFailed(names.value(i), Texts::NotUtf8, true).toStdString());
+        for (const QString &file : logicalFiles) {
+            const QString name = restoreNames({file}).value(0);
+            const BackupHeader header = readBackupHeader(dir.filePath(file));
+            if (header.own) {
+                // The header's comment line holds the name with its line breaks as blanks.
+                QString expected = name;
+                expected.replace(QLatin1Char('\r'), QLatin1Char(' '));
+                expected.replace(QLatin1Char('\n'), QLatin1Char(' '));
+                if (header.table != expected)
+                    throw std::runtime_error(
+                        Texts::otherTable(file, header.table, header.database).toStdString());
+                continue;
+            }
+            const ScriptSummary summary = summarizeSqlFile(dir.filePath(file));
+            if (m_window.Message(Texts::foreignFile(file, name, summary.statements, summary.creates),
+                                 Dialogs::Icon::Question, Dialogs::Buttons::OkCancel)
+                != Dialogs::Answer::Ok)
+                return;
         }
-        Connection &db = session.db();
-        // A table that is not there yet is no obstacle: the drops' errors are passed over.
-        for (int i = 0; i < names.size(); ++i) {
-            m_window.ShowCount(total, i + 1);
+        if (!serverNames.isEmpty()) {
+            // Today's servers have no RESTORE TABLE and answer it with a syntax error: said before any
+            // table is dropped, and none is.
+            Connection &db = session.db();
             try {
-                db.Execute(dropStatement(database, names[i]));
-            } catch (const std::exception &) {
+                db.Execute(restoreStatement(tableList(database, serverNames), db.escape(folder)));
+            } catch (const DbError &error) {
+                if (error.number() == ParseError)
+                    throw std::runtime_error(Texts::noRestoreTable(describe(error)).toStdString());
             }
         }
     } catch (const std::exception &error) {
@@ -141,68 +165,20 @@ void Maintenance::cmdRestore_Click()
     WaitCursor wait;
     const bool done = attempt(wait, [&] {
         Connection &db = session.db();
-        QStringList serverNames, logicalFiles;
-        for (int i = 0; i < files.size(); ++i) {
-            if (isLogicalBackupFile(files[i]))
-                logicalFiles << files[i];
-            else
-                serverNames << names.value(i);
-        }
         if (!logicalFiles.isEmpty())
-            runLogicalRestore(database, folder, logicalFiles, total, int(names.size()));
-        if (!serverNames.isEmpty())
+            runLogicalRestore(database, folder, logicalFiles, total, 0);
+        if (!serverNames.isEmpty()) {
+            // A table that is not there yet is no obstacle: the drops' errors are passed over.
+            for (const QString &name : serverNames) {
+                try {
+                    db.Execute(dropStatement(database, name));
+                } catch (const std::exception &) {
+                }
+            }
             db.Execute(restoreStatement(tableList(database, serverNames), db.escape(folder)));
+        }
     });
     if (done)
         succeed(wait, Texts::restored(folder));
 }
 
-void Maintenance::runLogicalRestore(const QString &database, const QString &folder, const QStringList &files,
-                                    int total, int start)
-{
-    Connection &db = Session::instance().db();
-    const QDir dir(folder);
-
-    // Tables first: a view can only be created over tables that exist.
-    QStringList tables, views;
-    for (const QString &file : files)
-        (LogicalBackup::holdsView(dir.filePath(file)) ? views : tables) << file;
-
-    DefaultDatabase inDatabase(db, database);
-    SessionSettings settings(db);
-    int done = 0;
-    const auto step = [&] { m_window.ShowCount(total, std::min(total, start + done)); };
-    const auto run = [&](const QString &file) {
-        runSqlFile(db, dir.filePath(file), [] { Events::pump(); });
-    };
-    for (const QString &file : tables) {
-        try {
-            run(file);
-        } catch (const std::exception &error) {
-            throw std::runtime_error(
-                Texts::tableFailed(restoreNames({file}).value(0), describe(error), true).toStdString());
-        }
-        ++done;
-        step();
-    }
-    // A view over another view waits until that one exists: views that fail are tried again as long as
-    // each round creates at least one.
-    while (!views.isEmpty()) {
-        QStringList failed;
-        QString firstError;
-        for (const QString &file : views) {
-            try {
-                run(file);
-                ++done;
-                step();
-            } catch (const std::exception &error) {
-                if (firstError.isEmpty())
-                    firstError = Texts::tableFailed(restoreNames({file}).value(0), describe(error), true);
-                failed << file;
-            }
-        }
-        if (failed.size() == views.size())
-            throw std::runtime_error(firstError.toStdString());
-        views = failed;
-    }
-}

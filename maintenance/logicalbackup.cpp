@@ -3,12 +3,14 @@
 #include "core/connection.h"
 #include "core/recordset.h"
 #include "core/sqltext.h"
+#include "core/tabletriggers.h"
 #include "maintenance/sqlscript.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
+#include <QRegularExpression>
+#include <QStringEncoder>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -48,7 +50,9 @@ QString backtick(const QString &name)
 
 } // namespace
 
-DefaultDatabase::DefaultDatabase(Connection &db, const QString &database) : m_db(db)
+DefaultDatabase::DefaultDatabase(Connection &db, const QString &database, bool always)
+    : m_db(db)
+    , m_always(always)
 {
     auto rs = m_db.Execute(QStringLiteral("select database()"));
     if (rs && !rs->Eof() && !rs->IsNull(0))
@@ -62,7 +66,7 @@ DefaultDatabase::DefaultDatabase(Connection &db, const QString &database) : m_db
 DefaultDatabase::~DefaultDatabase()
 {
     // Without a database before, there is none to go back to: the connection stays where it is.
-    if (!m_switched || m_previous.isEmpty())
+    if ((!m_switched && !m_always) || m_previous.isEmpty())
         return;
     try {
         m_db.Execute(QStringLiteral("use ") + SqlText::quoteName(m_previous));
@@ -70,25 +74,44 @@ DefaultDatabase::~DefaultDatabase()
     }
 }
 
+namespace {
+// The session settings kept, in the order they are read and set back; the collation comes after the
+// character sets, since setting character_set_connection also sets its default collation.
+const char *const Kept[] = {"foreign_key_checks", "unique_checks", "sql_mode", "time_zone", "autocommit",
+                            "character_set_client", "character_set_results", "character_set_connection",
+                            "collation_connection"};
+constexpr int KeptCount = int(sizeof Kept / sizeof Kept[0]);
+}
+
 SessionSettings::SessionSettings(Connection &db) : m_db(db)
 {
-    auto rs = m_db.Execute(QStringLiteral("select @@session.foreign_key_checks, @@session.unique_checks,"
-                                          " @@session.sql_mode, @@session.time_zone"));
+    QStringList reads;
+    for (const char *name : Kept)
+        reads << QStringLiteral("@@session.") + QLatin1String(name);
+    auto rs = m_db.Execute(QStringLiteral("select ") + reads.join(QStringLiteral(", ")));
     if (rs && !rs->Eof()) {
-        for (int i = 0; i < 4; ++i)
-            m_values << rs->Value(i);
+        for (int i = 0; i < KeptCount; ++i) {
+            bool number = false;
+            rs->Value(i).toLongLong(&number);
+            if (rs->IsNull(i))
+                m_values << QStringLiteral("NULL");
+            else if (number)
+                m_values << rs->Value(i);
+            else
+                m_values << QStringLiteral("'") + m_db.escape(rs->Value(i)) + QLatin1Char('\'');
+        }
     }
 }
 
 SessionSettings::~SessionSettings()
 {
-    if (m_values.size() != 4)
+    if (m_values.size() != KeptCount)
         return;
+    QStringList sets;
+    for (int i = 0; i < KeptCount; ++i)
+        sets << QLatin1String(Kept[i]) + QStringLiteral(" = ") + m_values[i];
     try {
-        m_db.Execute(QStringLiteral("set foreign_key_checks = ") + QString::number(m_values[0].toInt())
-                     + QStringLiteral(", unique_checks = ") + QString::number(m_values[1].toInt())
-                     + QStringLiteral(", sql_mode = '") + m_db.escape(m_values[2])
-                     + QStringLiteral("', time_zone = '") + m_db.escape(m_values[3]) + QLatin1Char('\''));
+        m_db.Execute(QStringLiteral("set ") + sets.join(QStringLiteral(", ")));
     } catch (const std::exception &) {
     }
 }
@@ -240,7 +263,10 @@ void LogicalBackup::write(const QString &table, const QString &path)
             + utf8(QDateTime::currentDateTime().toString(Qt::ISODate)) + "\n";
         out += "-- Load it with the command-line client: mariadb <database> < "
             + commentText(QFileInfo(path).fileName()) + "\n\n";
-        out += "SET NAMES utf8mb4;\n"
+        out += "SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT,"
+               " @OLD_CHARACTER_SET_RESULTS=@@CHARACTER_SET_RESULTS,"
+               " @OLD_COLLATION_CONNECTION=@@COLLATION_CONNECTION;\n"
+               "SET NAMES utf8mb4;\n"
                "SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS=0;\n"
                "SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS, UNIQUE_CHECKS=0;\n"
                "SET @OLD_SQL_MODE=@@SQL_MODE, SQL_MODE='NO_AUTO_VALUE_ON_ZERO';\n"
@@ -258,6 +284,9 @@ void LogicalBackup::write(const QString &table, const QString &path)
                "SET SQL_MODE=@OLD_SQL_MODE;\n"
                "SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS;\n"
                "SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS;\n"
+               "SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT,"
+               " CHARACTER_SET_RESULTS=@OLD_CHARACTER_SET_RESULTS,"
+               " COLLATION_CONNECTION=@OLD_COLLATION_CONNECTION;\n"
                "-- End of backup\n";
         flush(file, out);
         if (!file.flush())
@@ -340,26 +369,6 @@ void LogicalBackup::writeRows(QFile &file, QByteArray &out, const QString &table
         out += ";\n";
 }
 
-bool isUtf8File(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true; // reading it is left to the run, which reports the file's own error
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const qint64 got = file.read(buffer.data(), qint64(buffer.size()));
-        if (got <= 0)
-            break;
-        // A sequence cut at a piece's end is carried over to the next piece. The decoder only works when
-        // its result is taken.
-        const QString text = decoder.decode(QByteArrayView(buffer.data(), got));
-        if (decoder.hasError())
-            return false;
-    }
-    return true;
-}
-
 QByteArray commentText(const QString &text)
 {
     QString line = text;
@@ -369,29 +378,66 @@ QByteArray commentText(const QString &text)
     return line.toUtf8();
 }
 
+namespace {
+
+// The trigger's text in the character set it was sent in (the file sets that set before it, as the standard
+// dump tool's files do). A set that the text cannot be written in, or whose characters may hold the byte of
+// a quote or a backslash (Shift-JIS, GBK, Big5), is left for utf8mb4.
+QByteArray triggerText(const QString &statement, QString &characterSet)
+{
+    const QString set = characterSet.toLower();
+    bool ascii = true;
+    for (const QChar c : statement)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii || set.startsWith(QLatin1String("utf8")))
+        return statement.toUtf8();
+    static const QList<QPair<QString, const char *>> names = {
+        {QStringLiteral("latin1"), "windows-1252"},
+        {QStringLiteral("ujis"), "EUC-JP"},
+        {QStringLiteral("eucjpms"), "EUC-JP"},
+        {QStringLiteral("euckr"), "EUC-KR"}};
+    for (const auto &[mysqlName, codec] : names) {
+        if (set != mysqlName)
+            continue;
+        QStringEncoder encoder(codec);
+        if (!encoder.isValid())
+            break;
+        const QByteArray bytes = encoder.encode(statement);
+        if (!encoder.hasError())
+            return bytes;
+        break;
+    }
+    characterSet = QStringLiteral("utf8mb4");
+    return statement.toUtf8();
+}
+
+}
+
 void LogicalBackup::writeTriggers(QByteArray &out, const QString &table)
 {
-    // Dropping the table dropped its triggers: the backup brings them back, in their order of firing.
-    QStringList names;
-    {
-        auto rs = m_db.Execute(
-            QStringLiteral("select TRIGGER_NAME from information_schema.TRIGGERS"
-                           " where EVENT_OBJECT_SCHEMA = '")
-            + m_db.escape(m_database) + QStringLiteral("' and EVENT_OBJECT_TABLE = '") + m_db.escape(table)
-            + QStringLiteral("' order by EVENT_MANIPULATION, ACTION_TIMING, ACTION_ORDER"));
-        for (; rs && !rs->Eof(); rs->MoveNext())
-            names << rs->Value(0);
+    // Dropping the table dropped its triggers: the backup brings them back, in their order of firing,
+    // each under the sql_mode, character set and collation it was made with.
+    const QList<TableTriggers::Trigger> triggers = TableTriggers::Read(m_db, m_database, table);
+    if (triggers.isEmpty())
+        return;
+    out += "SET @OLD_TRIGGER_CS_CLIENT=@@CHARACTER_SET_CLIENT,"
+           " @OLD_TRIGGER_CS_RESULTS=@@CHARACTER_SET_RESULTS,"
+           " @OLD_TRIGGER_COLLATION=@@COLLATION_CONNECTION;\n";
+    for (const TableTriggers::Trigger &trigger : triggers) {
+        QString characterSet = trigger.characterSetClient;
+        const QByteArray text = triggerText(trigger.statement, characterSet);
+        QString collation = trigger.collationConnection;
+        if (characterSet != trigger.characterSetClient || collation.isEmpty())
+            collation = QStringLiteral("utf8mb4_general_ci");
+        if (!characterSet.isEmpty()) {
+            out += "SET CHARACTER_SET_CLIENT=" + utf8(characterSet) + ", CHARACTER_SET_RESULTS="
+                + utf8(characterSet) + ", COLLATION_CONNECTION=" + utf8(collation) + ";\n";
+        }
+        out += "SET SQL_MODE='" + utf8(m_db.escape(trigger.sqlMode)) + "';\n";
+        out += "DELIMITER ;;\n" + text + " ;;\nDELIMITER ;\n";
     }
-    for (const QString &name : names) {
-        auto rs =
-            m_db.Execute(QStringLiteral("show create trigger ") + SqlText::qualified(m_database, name));
-        const int text = rs ? rs->FieldIndex(QStringLiteral("SQL Original Statement")) : -1;
-        if (!rs || rs->Eof() || text < 0 || rs->IsNull(text))
-            throw std::runtime_error("the server gave no definition of a trigger");
-        // Each trigger is made under the sql_mode it was made with; the file's end sets the mode back.
-        out += "SET SQL_MODE='" + utf8(m_db.escape(rs->Value(QStringLiteral("sql_mode")))) + "';\n";
-        out += "DELIMITER ;;\n" + utf8(rs->Value(text)) + " ;;\nDELIMITER ;\n";
-    }
+    out += "SET CHARACTER_SET_CLIENT=@OLD_TRIGGER_CS_CLIENT, CHARACTER_SET_RESULTS=@OLD_TRIGGER_CS_RESULTS,"
+           " COLLATION_CONNECTION=@OLD_TRIGGER_COLLATION;\n";
 }
 
 void runSqlFile(Connection &db, const QString &path, const std::function<void()> &progress)
@@ -400,7 +446,7 @@ void runSqlFile(Connection &db, const QString &path, const std::function<void()>
     if (!file.open(QIODevice::ReadOnly))
         throw fileError(file);
     SqlScriptSplitter splitter([&](const QByteArray &statement) {
-        db.Execute(QString::fromUtf8(statement));
+        db.ExecuteBytes(statement);
         if (progress)
             progress();
     });
@@ -414,4 +460,86 @@ void runSqlFile(Connection &db, const QString &path, const std::function<void()>
         splitter.feed(buffer.data(), got);
     }
     splitter.finish();
+}
+
+namespace {
+
+// A name as the header writes it: in backticks, a backtick inside doubled. The position after it, or -1.
+qsizetype readQuoted(const QString &text, qsizetype at, QString &name)
+{
+    if (at >= text.size() || text[at] != QLatin1Char('`'))
+        return -1;
+    name.clear();
+    for (qsizetype i = at + 1; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char('`')) {
+            name += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == QLatin1Char('`')) {
+            name += text[i];
+            ++i;
+        } else {
+            return i + 1;
+        }
+    }
+    return -1;
+}
+
+}
+
+BackupHeader readBackupHeader(const QString &path)
+{
+    BackupHeader header;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return header;
+    if (file.readLine(256).trimmed() != "-- Tablora logical backup")
+        return header;
+    const QString line = QString::fromUtf8(file.readLine(64 * 1024)).trimmed();
+    const QString table = QStringLiteral("-- Table ");
+    const QString view = QStringLiteral("-- View ");
+    const QString of = QStringLiteral(" of database ");
+    qsizetype at = line.startsWith(table) ? table.size() : line.startsWith(view) ? view.size() : -1;
+    if (at < 0)
+        return header;
+    at = readQuoted(line, at, header.table);
+    if (at < 0 || line.mid(at, of.size()) != of || readQuoted(line, at + of.size(), header.database) < 0)
+        return header;
+    header.own = true;
+    return header;
+}
+
+ScriptSummary summarizeSqlFile(const QString &path)
+{
+    ScriptSummary summary;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw fileError(file);
+    // CREATE [OR REPLACE] [options such as ALGORITHM=…, DEFINER=…] <kind> [IF NOT EXISTS] <name>
+    static const QRegularExpression create(
+        QStringLiteral("^CREATE\\s+(?:OR\\s+REPLACE\\s+)?(?:\\S+\\s+)*?"
+                       "(TABLE|VIEW|PROCEDURE|FUNCTION|TRIGGER|EVENT|DATABASE|SCHEMA)\\s+"
+                       "(?:IF\\s+NOT\\s+EXISTS\\s+)?((?:`(?:[^`]|``)*`|[^\\s(`]+)"
+                       "(?:\\.(?:`(?:[^`]|``)*`|[^\\s(`]+))?)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression versioned(QStringLiteral("/\\*!\\d*|\\*/"));
+    SqlScriptSplitter splitter([&](const QByteArray &statement) {
+        ++summary.statements;
+        // The start of the statement is enough to name what it creates; the dump tool's version
+        // comments around its parts are read as the server reads them.
+        QString head = QString::fromUtf8(statement.left(4096));
+        head.remove(versioned);
+        const QRegularExpressionMatch match = create.match(head.simplified());
+        if (match.hasMatch())
+            summary.creates << match.captured(1).toUpper() + QLatin1Char(' ') + match.captured(2);
+    });
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const qint64 got = file.read(buffer.data(), qint64(buffer.size()));
+        if (got < 0)
+            throw fileError(file);
+        if (got == 0)
+            break;
+        splitter.feed(buffer.data(), got);
+    }
+    splitter.finish();
+    return summary;
 }

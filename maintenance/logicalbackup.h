@@ -13,7 +13,9 @@ class Connection;
 class DefaultDatabase
 {
 public:
-    DefaultDatabase(Connection &db, const QString &database);
+    // always: go back to the database before also when it was the same one (a file run meanwhile may
+    // have moved the connection elsewhere).
+    DefaultDatabase(Connection &db, const QString &database, bool always = false);
     ~DefaultDatabase();
     DefaultDatabase(const DefaultDatabase &) = delete;
     DefaultDatabase &operator=(const DefaultDatabase &) = delete;
@@ -22,10 +24,12 @@ private:
     Connection &m_db;
     QString m_previous;
     bool m_switched = false;
+    bool m_always = false;
 };
 
-// Keeps the session settings that a backup file changes (foreign key and unique checks, sql_mode, time
-// zone) and puts them back when it goes, also after a file that failed halfway.
+// Keeps the session settings that a file of statements may change (foreign key and unique checks,
+// sql_mode, time zone, autocommit, the character sets and collation of the connection) and puts them back
+// when it goes, also after a file that failed halfway.
 class SessionSettings
 {
 public:
@@ -85,8 +89,24 @@ private:
     qint64 m_rows = 0;
 };
 
-// Whether the whole file is valid UTF-8 text (read in pieces, so any size will do).
-bool isUtf8File(const QString &path);
+// What the first lines of a file say: whether it is one of the program's own backups, and the table or
+// view and the database it was written from.
+struct BackupHeader
+{
+    bool own = false;
+    QString table;
+    QString database;
+};
+BackupHeader readBackupHeader(const QString &path);
+
+// A file of statements read through without running it: how many statements, and what they create
+// ("TABLE `a`", "VIEW v", …). Memory stays at one statement. Throws std::runtime_error for the file's errors.
+struct ScriptSummary
+{
+    qint64 statements = 0;
+    QStringList creates;
+};
+ScriptSummary summarizeSqlFile(const QString &path);
 
 // Text for a comment line of a written file: a line break inside a name would end the comment and put
 // the rest of the name on a line of its own, where it would be run as a statement.

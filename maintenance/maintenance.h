@@ -54,7 +54,8 @@ private:
     // The backup of the named tables as files of statements, table by table.
     void writeLogicalBackup(const QString &database, const QString &folder, const QStringList &names,
                             int total, int start);
-    // The chosen .sql backups run after the drop loop; views after tables.
+    // The chosen files of statements, each with its table kept aside until it went through; views after
+    // tables.
     void runLogicalRestore(const QString &database, const QString &folder, const QStringList &files,
                            int total, int start);
 

@@ -26,6 +26,39 @@ QString fileExists(const QString &path)
     return QStringLiteral("ﾌｧｲﾙ「") + path + QStringLiteral("」が既にあります。上書きはしません。");
 }
 
+QString noRestoreTable(const QString &description)
+{
+    return QStringLiteral("このｻｰﾊﾞｰには RESTORE TABLE がないため、.frm ﾌｧｲﾙからは復元できません。"
+                          "ﾃｰﾌﾞﾙは削除していません。\r\n")
+        + description;
+}
+
+QString otherTable(const QString &file, const QString &table, const QString &database)
+{
+    return QStringLiteral("ﾌｧｲﾙ「") + file + QStringLiteral("」はﾃﾞｰﾀﾍﾞｰｽ ") + database
+        + QStringLiteral(" のﾃｰﾌﾞﾙ ") + table + QStringLiteral(" のﾊﾞｯｸｱｯﾌﾟです。別のﾃｰﾌﾞﾙには復元しません。何も変更していません。");
+}
+
+QString foreignFile(const QString &file, const QString &table, qint64 statements, const QStringList &creates)
+{
+    QString text = QStringLiteral("ﾌｧｲﾙ「") + file + QStringLiteral("」は Tablora のﾊﾞｯｸｱｯﾌﾟではありません。\r\n")
+        + QStringLiteral("文の数: %1\r\n").arg(statements) + QStringLiteral("作成するもの: ");
+    if (creates.isEmpty())
+        text += QStringLiteral("なし");
+    else if (creates.size() <= 20)
+        text += creates.join(QStringLiteral(", "));
+    else
+        text += creates.mid(0, 20).join(QStringLiteral(", "))
+            + QStringLiteral(" ほか %1 件").arg(creates.size() - 20);
+    return text + QStringLiteral("\r\n\r\nﾃｰﾌﾞﾙ ") + table + QStringLiteral(" の復元として実行しますか？");
+}
+
+QString keptAside(const QString &aside, const QString &description)
+{
+    return QStringLiteral("元に戻せませんでした。ﾃﾞｰﾀはﾃｰﾌﾞﾙ ") + aside + QStringLiteral(" に残っています。\r\n")
+        + description;
+}
+
 QString tableFailed(const QString &table, const QString &description, bool restore)
 {
     return QStringLiteral("「") + table
@@ -188,8 +221,9 @@ QStringList restoreNames(const QStringList &selectedFiles)
             // Its table may well have ".frm" in its name: the drop must name that table, no other.
             name.chop(4);
             name = nameOfFile(name);
-        } else {
-            name.remove(QStringLiteral(".frm"), Qt::CaseInsensitive);
+        } else if (name.endsWith(QLatin1String(".frm"), Qt::CaseInsensitive)) {
+            // Only the ending: "a.frmb.frm" is the file of table a.frmb.
+            name.chop(4);
         }
         names << name;
     }

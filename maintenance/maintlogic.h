@@ -31,7 +31,14 @@ QString restored(const QString &folder);     // 「folder」から復元しま�
 QString scriptsSaved(const QString &folder);
 QString fileExists(const QString &path);     // the refusal to overwrite
 QString tableFailed(const QString &table, const QString &description, bool restore);
-inline const QString NotUtf8 = QStringLiteral("ﾌｧｲﾙがUTF-8のﾃｷｽﾄではありません。");
+// .frm files on a server without RESTORE TABLE: said before anything is dropped.
+QString noRestoreTable(const QString &description);
+// A backup file of the program's own that names another table.
+QString otherTable(const QString &file, const QString &table, const QString &database);
+// The confirmation for a file without the program's header: its statements' count and what it creates.
+QString foreignFile(const QString &file, const QString &table, qint64 statements, const QStringList &creates);
+// A table that could not be put back after its file failed: where its rows are.
+QString keptAside(const QString &aside, const QString &description);
 }
 
 // What lblPreTable says: no database chosen, the database chosen last (all tables), or one object.
@@ -76,8 +83,8 @@ QString dropStatement(const QString &database, const QString &name);
 // "db.a,db.b" for the names.
 QString tableList(const QString &database, const QStringList &names);
 
-// The restore dialog's name list from the selected file names: every ".frm" removed without regard to
-// case; for a file of statements the table it was written for (the trailing ".sql" removed, the name
+// The restore dialog's name list from the selected file names: the ending ".frm" removed without regard
+// to case; for a file of statements the table it was written for (the trailing ".sql" removed, the name
 // decoded as fileNameFor encodes it). One empty element when nothing is selected.
 QStringList restoreNames(const QStringList &selectedFiles);
 bool isLogicalBackupFile(const QString &fileName);

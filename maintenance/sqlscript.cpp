@@ -22,25 +22,46 @@ void SqlScriptSplitter::emitStatement()
     m_blank = true;
 }
 
-void SqlScriptSplitter::takeDelimiterLine()
+namespace {
+const QByteArray Command = "delimiter";
+
+// Whether the text read so far at a statement's start can still become a DELIMITER command: a prefix of
+// the word, or the word followed by a blank.
+bool mayBeCommand(const QByteArray &line)
 {
-    // m_pendingLine holds a whole line that began at a statement's start.
-    const QByteArray line = m_pendingLine.trimmed();
-    m_pendingLine.clear();
-    m_inDelimiterCandidate = false;
-    if (line.size() > 9 && line.left(9).toUpper() == "DELIMITER" && blank(line[9])) {
-        const QByteArray delimiter = line.mid(10).trimmed();
+    if (line.size() <= Command.size())
+        return line.toLower() == Command.left(line.size());
+    return line.left(Command.size()).toLower() == Command && blank(line[Command.size()]);
+}
+}
+
+void SqlScriptSplitter::takeCandidate(char c)
+{
+    if (c != '\n') {
+        m_pendingLine += c;
+        if (mayBeCommand(m_pendingLine))
+            return;
+    } else if (m_pendingLine.size() > Command.size() && mayBeCommand(m_pendingLine)) {
+        // A whole DELIMITER line.
+        const QByteArray delimiter = m_pendingLine.mid(Command.size() + 1).trimmed();
+        m_pendingLine.clear();
+        m_inDelimiterCandidate = false;
         if (!delimiter.isEmpty())
             m_delimiter = delimiter;
         return;
+    } else {
+        m_pendingLine += c;
     }
-    // Not a command: the line is ordinary text, read again character by character.
-    m_blank = false;
-    m_lineStart = false;
-    const QByteArray again = line + '\n';
+    // Not a command: the few characters read are ordinary text, read again as such. They cannot start
+    // another command (the first one is marked), so this goes no deeper than one level.
+    m_inDelimiterCandidate = false;
+    const QByteArray again = m_pendingLine;
+    m_pendingLine.clear();
+    m_notCommand = true;
+    const bool wholeLines = m_wholeLines;
     m_wholeLines = true;
     feed(again.constData(), again.size());
-    m_wholeLines = false;
+    m_wholeLines = wholeLines;
 }
 
 void SqlScriptSplitter::feed(const char *data, qsizetype size)
@@ -54,15 +75,14 @@ void SqlScriptSplitter::feed(const char *data, qsizetype size)
     for (qsizetype i = 0; i < size; ++i) {
         const char c = data[i];
         if (m_inDelimiterCandidate) {
-            if (c == '\n')
-                takeDelimiterLine();
-            else
-                m_pendingLine += c;
+            takeCandidate(c);
             continue;
         }
+        const bool notCommand = m_notCommand;
+        m_notCommand = false;
         switch (m_state) {
         case State::Normal:
-            if (m_lineStart && m_blank && (c == 'd' || c == 'D')) {
+            if (m_lineStart && m_blank && !notCommand && (c == 'd' || c == 'D')) {
                 // A DELIMITER command stands on a line of its own at a statement's start.
                 m_inDelimiterCandidate = true;
                 m_statement.clear();
@@ -153,7 +173,7 @@ void SqlScriptSplitter::finish()
         }
     }
     if (m_inDelimiterCandidate)
-        takeDelimiterLine();
+        takeCandidate('\n');
     emitStatement();
     m_state = State::Normal;
     m_escape = false;

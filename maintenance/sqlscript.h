@@ -6,7 +6,8 @@
 // Splits SQL text as the command-line client reads it into single statements: statements end at the
 // delimiter (";" unless a DELIMITER line changes it) outside quotes, backticks and comments; line comments
 // ("-- ", "#") are dropped; a statement that is only blanks is dropped. Text is fed in pieces of any size,
-// so a file can be run without holding more than one statement in memory.
+// so a file can be run without holding more than one statement in memory; nothing recurses, so a file of
+// any length and any number of statements on one line is read alike.
 class SqlScriptSplitter
 {
 public:
@@ -21,7 +22,8 @@ public:
 private:
     enum class State { Normal, Single, Double, Backtick, LineComment, BlockComment };
     void emitStatement();
-    void takeDelimiterLine();
+    // One more character of a line that may be a DELIMITER command.
+    void takeCandidate(char c);
 
     Sink m_sink;
     QByteArray m_statement;
@@ -30,8 +32,9 @@ private:
     bool m_escape = false;        // the previous character was a backslash inside quotes
     bool m_lineStart = true;      // nothing but blanks since the last line break
     bool m_blank = true;          // nothing but blanks in the statement so far
-    QByteArray m_pendingLine;     // a line that may be a DELIMITER command, collected until its end
+    QByteArray m_pendingLine;     // a line that may be a DELIMITER command, collected while it may be one
     bool m_inDelimiterCandidate = false;
+    bool m_notCommand = false;    // the next character is text read again: it starts no command
     bool m_wholeLines = false;    // the text being read ends at a line's end: no carry needed
     QByteArray m_carry;           // a "-" or "--" at the end of a piece, read again with the next one
 };

@@ -6,6 +6,7 @@
 #include "core/sqltext.h"
 #include "mainwindow/frmtablora.h"
 #include "schema/schemacommon.h"
+#include "core/tabletriggers.h"
 #include "widgets/waitcursor.h"
 
 #include <algorithm>
@@ -32,6 +33,14 @@ QStringList ValueColumns(Connection &db, const QString &showFields)
     }
     closeQuietly(rs);
     return columns;
+}
+
+qlonglong Count(Connection &db, const QString &statement)
+{
+    std::unique_ptr<Recordset> rs = db.Execute(statement);
+    const qlonglong count = rs && !rs->Eof() ? rs->Value(0).toLongLong() : 0;
+    closeQuietly(rs);
+    return count;
 }
 
 // One statement of the undo. Rows copied back into a table with generated columns are refused as a whole
@@ -104,8 +113,21 @@ void SchemaHandlers::cmdCreateTable_Click()
         return;
     }
 
+    // Dropping the table drops its triggers: they are read now and created again afterwards.
+    QList<TableTriggers::Trigger> triggers;
+    try {
+        triggers = TableTriggers::Read(Session::instance().db(), database, name);
+    } catch (const std::exception &error) {
+        // Nothing has changed yet.
+        m_window.RecordError(describe(error));
+        m_window.Message(QStringLiteral("ﾃｰﾌﾞﾙの変更に失敗しました。"), Dialogs::Icon::Critical);
+        m_window.DrawStatus(0, true);
+        return;
+    }
+
     WaitCursor wait;
     AlterStep step = AlterStep::Backup;
+    QStringList notes;
     try {
         Connection &db = Session::instance().db();
         m_window.ShowCount(5, 0);
@@ -121,21 +143,58 @@ void SchemaHandlers::cmdCreateTable_Click()
 
         EnterStep(step, AlterStep::ReadColumns);
         const QStringList newColumns = ValueColumns(db, plan.readColumns);
-        const QString columns = SchemaLogic::SharedColumnList(m_window.TableColumns(), newColumns);
+        // The old columns as the server has them now, in the backup table: not what the window showed
+        // when the table was chosen.
+        const QStringList oldColumns = ValueColumns(db, plan.readBackupColumns);
+        const QString columns = SchemaLogic::SharedColumnList(oldColumns, newColumns);
         if (!columns.isEmpty()) {
             EnterStep(step, AlterStep::CopyRows);
             db.Execute(plan.copyRows(columns));
         }
+        const qlonglong rowsBefore = Count(db, plan.countBackup);
+        const qlonglong rowsAfter = Count(db, plan.countNew);
         m_window.ShowCount(5, 4);
-        EnterStep(step, AlterStep::DropBackup);
-        db.Execute(plan.dropBackup);
+
+        // Triggers go on after the copy, so that the rows copied back do not fire them.
+        EnterStep(step, AlterStep::CreateTriggers);
+        const QStringList failedTriggers = TableTriggers::Create(
+                db, triggers, database, SqlText::quoteName(database) + QLatin1Char('.') + plan.newName);
+        if (!failedTriggers.isEmpty()) {
+            m_window.RecordError(failedTriggers.join(QStringLiteral("\n\n")));
+            notes << QStringLiteral("作成できなかったﾄﾘｶﾞｰがあります。ｴﾗｰ欄にその文があります。");
+        }
+        if (rowsBefore > 0 && rowsAfter < rowsBefore) {
+            // The new table holds fewer rows than the old one had: the backup is the only copy of the
+            // others, so it stays.
+            notes << QStringLiteral("新しいﾃｰﾌﾞﾙに入った行は %1 行のうち %2 行です。元の行はﾊﾞｯｸｱｯﾌﾟﾃｰﾌﾞﾙ ")
+                                     .arg(rowsBefore)
+                                     .arg(rowsAfter)
+                     + plan.backupTable + QStringLiteral(" に残しました。");
+        } else {
+            EnterStep(step, AlterStep::DropBackup);
+            db.Execute(plan.dropBackup);
+        }
         m_window.ShowCount(5, 5);
     } catch (const std::exception &error) {
         AlterFailed(
                 error, wait,
                 [&] {
-                    for (const QString &statement : SchemaLogic::TableUndo(plan, step))
+                    const QStringList undo = SchemaLogic::TableUndo(plan, step);
+                    for (const QString &statement : undo)
                         RunUndoStatement(plan, statement);
+                    // The old table came back: so do its triggers.
+                    if (undo.contains(plan.recreateOld)) {
+                        const QStringList failed = TableTriggers::Create(
+                                Session::instance().db(), triggers, database,
+                                SqlText::qualified(database, name));
+                        if (!failed.isEmpty()) {
+                            m_window.RecordError(ui->txtError->text() + QStringLiteral("\n\n")
+                                                 + failed.join(QStringLiteral("\n\n")));
+                            m_window.Message(QStringLiteral("元のﾃｰﾌﾞﾙに作成できなかったﾄﾘｶﾞｰがあります。"
+                                                            "ｴﾗｰ欄にその文があります。"),
+                                             Dialogs::Icon::Critical);
+                        }
+                    }
                 },
                 // Whatever step failed, the backup table still holds every row of the table.
                 [&](const QString &problem) {
@@ -144,7 +203,7 @@ void SchemaHandlers::cmdCreateTable_Click()
                 });
         return;
     }
-    AlterSucceeded(wait);
+    AlterSucceeded(wait, notes);
 }
 
 void SchemaHandlers::AlterView(const QString &database, const QString &name, const QString &edited,
@@ -192,11 +251,15 @@ void SchemaHandlers::EnterStep(AlterStep &step, AlterStep next) const
         beforeAlterStep(next);
 }
 
-void SchemaHandlers::AlterSucceeded(WaitCursor &wait)
+void SchemaHandlers::AlterSucceeded(WaitCursor &wait, const QStringList &notes)
 {
     m_window.DrawStatus(1, true);
     wait.restore();
-    m_window.Message(QStringLiteral("変更しました。"), Dialogs::Icon::Information);
+    if (notes.isEmpty())
+        m_window.Message(QStringLiteral("変更しました。"), Dialogs::Icon::Information);
+    else
+        m_window.Message(QStringLiteral("変更しました。\n") + notes.join(QLatin1Char('\n')),
+                         Dialogs::Icon::Warning);
     m_window.lstDb_Click();
 }
 

@@ -40,8 +40,9 @@ private:
     void AlterView(const QString &database, const QString &name, const QString &edited, const QString &kept);
     // Marks the step of an alter table or view replacement about to run; the undo follows the last one.
     void EnterStep(SchemaLogic::AlterStep &step, SchemaLogic::AlterStep next) const;
-    // The end of a change that went through: full progress, "変更しました。", the lists read again.
-    void AlterSucceeded(WaitCursor &wait);
+    // The end of a change that went through: full progress, "変更しました。" (with the notes, when there
+    // are any, as a warning), the lists read again.
+    void AlterSucceeded(WaitCursor &wait, const QStringList &notes = {});
     // A change that failed: the error recorded and shown as a failure, then undo() puts things back; when
     // the undo fails too, undoFailed(its description) is the text of a second message.
     void AlterFailed(const std::exception &error, WaitCursor &wait, const std::function<void()> &undo,

@@ -72,7 +72,8 @@ QString SharedColumnList(const QStringList &oldColumns, const QStringList &newCo
     for (const QString &column : newColumns) {
         const QString name = column.trimmed();
         for (const QString &old : oldColumns) {
-            if (old.trimmed() == name) {
+            // The server matches column names without regard to case: `ID` and `id` are one column.
+            if (old.trimmed().compare(name, Qt::CaseInsensitive) == 0) {
                 list += SqlText::quoteName(name) + QLatin1Char(',');
                 break;
             }
@@ -127,6 +128,9 @@ TableAlterPlan PlanTableAlter(const QString &database, const QString &name, cons
     plan.restoreRows
             = QStringLiteral("insert into ") + table + QStringLiteral(" select * from ") + plan.backupTable;
     plan.readOldColumns = QStringLiteral("show full fields from ") + table + QLatin1Char(';');
+    plan.readBackupColumns = QStringLiteral("show full fields from ") + plan.backupTable + QLatin1Char(';');
+    plan.countBackup = QStringLiteral("select count(*) from ") + plan.backupTable;
+    plan.countNew = QStringLiteral("select count(*) from ") + newTable;
     return plan;
 }
 
@@ -140,6 +144,7 @@ QStringList TableUndo(const TableAlterPlan &plan, AlterStep failed)
         return {plan.recreateOld, plan.restoreRows, plan.dropBackup};
     case AlterStep::ReadColumns:
     case AlterStep::CopyRows:
+    case AlterStep::CreateTriggers:
         return {plan.dropNew, plan.recreateOld, plan.restoreRows, plan.dropBackup};
     default:
         return {};

@@ -29,8 +29,9 @@ QString QualifyCreateTable(const QString &statement, const QString &database, co
 // The name of the dated backup table: name + "_yyyymmddHHMM" + "korv".
 QString BackupTableName(const QString &name, const QDateTime &when);
 
-// The columns that the old and the new definition share, in the new table's order, each through the
-// name quoting, joined by "," and ended by CR LF; empty when they share none.
+// The columns that the old and the new definition share (names compared as the server compares them,
+// without regard to case), in the new table's order, each through the name quoting, joined by "," and
+// ended by CR LF; empty when they share none.
 QString SharedColumnList(const QStringList &oldColumns, const QStringList &newColumns);
 
 // The steps of altering a table or replacing a view, in the order they run.
@@ -40,7 +41,8 @@ enum class AlterStep {
     DropOld,     // drop the old table
     CreateNew,   // create the table from the edited statement
     ReadColumns, // read the new table's columns
-    CopyRows,    // copy the shared columns back from the backup
+    CopyRows,    // copy the shared columns back from the backup, count the rows of both
+    CreateTriggers, // create the table's triggers on the new table
     DropBackup,  // drop the backup table
     DropView,    // drop the old view
     CreateView,  // run the edited view statement
@@ -63,6 +65,11 @@ struct TableAlterPlan
     QString recreateOld;
     QString restoreRows;
     QString readOldColumns; // show full fields of the re-created old table
+    // The old columns as the server has them when the rows are copied: those of the backup table.
+    QString readBackupColumns;
+    // The rows kept and the rows copied, compared before the backup is dropped.
+    QString countBackup;
+    QString countNew;
 
     // "insert into db.new(list) select list from backup"
     QString copyRows(const QString &columnList) const;

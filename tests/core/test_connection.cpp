@@ -134,6 +134,21 @@ TEST_F(ConnectionTest, FailuresCarryTheServerMessage)
     }
     // The connection stays usable after a failing statement.
     EXPECT_EQ(scalarOf(*ok, QStringLiteral("select 1")), QStringLiteral("1"));
+
+    // A procedure that returns rows and then fails has failed, read whole or row by row.
+    ok->Execute(QStringLiteral("CREATE PROCEDURE rows_then_fail() BEGIN SELECT 1; SELECT * FROM x; END"));
+    for (const bool streaming : {false, true}) {
+        try {
+            const QString call = QStringLiteral("call rows_then_fail()");
+            auto rs = streaming ? ok->ExecuteStreaming(call) : ok->Execute(call);
+            while (rs && !rs->Eof())
+                rs->MoveNext();
+            FAIL() << "streaming " << streaming;
+        } catch (const DbError &e) {
+            EXPECT_EQ(e.number(), 1146u);
+        }
+        EXPECT_EQ(scalarOf(*ok, QStringLiteral("select 2")), QStringLiteral("2"));
+    }
 }
 
 TEST_F(ConnectionTest, RowsNullsAndColumnsByNameInAnyCase)

@@ -262,8 +262,10 @@ TEST_F(BackupRestore, ServerSideBackupFilesGoThroughTheServersStatements)
     chooseDatabase();
     // A folder with a backslash in its name: doubled in the statement, as chosen in the message.
     const QString folder = backupFolder(q("back\\slash"));
-    for (const char *name : {"Orders.FRM", "ghost.frm", "readme.txt"})
+    for (const char *name : {"Orders.FRM", "a.frmb.frm", "readme.txt"})
         QFile(QDir(folder).filePath(q(name))).open(QIODevice::WriteOnly);
+    exec(q("CREATE TABLE `a.frmb` (x INT)"));
+    exec(q("INSERT INTO `a.frmb` VALUES (1)"));
     recorder->clear();
     ScriptedDialogs dialogs;
     dialogs.modal([folder](QWidget *w) {
@@ -272,7 +274,7 @@ TEST_F(BackupRestore, ServerSideBackupFilesGoThroughTheServersStatements)
                QStringList listed;
                for (int i = 0; i < dialog->ui->File1->count(); ++i)
                    listed << dialog->ui->File1->item(i)->text();
-               EXPECT_EQ(listed, (QStringList{q("ghost.frm"), q("Orders.FRM")}));
+               EXPECT_EQ(listed, (QStringList{q("a.frmb.frm"), q("Orders.FRM")}));
                dialog->selectFiles(listed);
                dialog->ui->cmdOk->click();
                return dialog->result();
@@ -282,15 +284,17 @@ TEST_F(BackupRestore, ServerSideBackupFilesGoThroughTheServersStatements)
     window->ui->cmdRestore->click();
     QString escaped = folder;
     escaped.replace(q("\\"), q("\\\\"));
-    // The drops of tables that are not there fail silently; the server then rejects RESTORE TABLE.
+    // The server has no RESTORE TABLE: said before any table is dropped, and none is.
     EXPECT_EQ(recorder->statements(),
-              (QStringList{q("drop table ") + db + q(".ghost"), q("drop table ") + db + q(".Orders"),
-                           q("restore table ") + db + q(".ghost,") + db + q(".Orders from '") + escaped
-                               + q("'")}));
+              (QStringList{q("restore table ") + db + q(".`a.frmb`,") + db + q(".Orders from '") + escaped
+                           + q("'")}));
     ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_TRUE(dialogs.messages()[1].startsWith(
+        q("このｻｰﾊﾞｰには RESTORE TABLE がないため、.frm ﾌｧｲﾙからは復元できません。ﾃｰﾌﾞﾙは削除していません。\r\n")));
     EXPECT_TRUE(dialogs.messages()[1].contains(q("1064")));
-    EXPECT_EQ(window->ui->txtError->text(), dialogs.messages()[1]);
-    EXPECT_EQ(window->ui->lblCnt->text(), q("2/2"));
+    EXPECT_EQ(dialogs.shown[1].icon, Icon::Critical);
+    EXPECT_TRUE(window->ui->txtError->text().contains(q("1064")));
+    EXPECT_EQ(scalar(q("select x from `a.frmb`")), q("1"));
 }
 
 TEST_F(BackupRestore, ATableWithABlankIsBackedUpAlone)
@@ -344,8 +348,9 @@ TEST_F(BackupRestore, OddNamesRestoreTheirOwnTableAndNoOther)
         window->ui->cmdRestore->click();
         EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。"));
     }
-    // The drops name the backed-up tables themselves.
-    const QStringList drops = recorder->statements().filter(QRegularExpression(q("^drop table ")));
+    // The drops name the backed-up tables themselves (and the dated copies kept aside meanwhile).
+    QStringList drops = recorder->statements().filter(QRegularExpression(q("^drop table ")));
+    drops.removeIf([](const QString &s) { return s.endsWith(q("korv`")); });
     EXPECT_EQ(drops, (QStringList{q("drop table ") + db + q(".`") + broken + q("`"),
                                   q("drop table ") + db + q(".`") + odd + q("`")}));
     EXPECT_EQ(tableRows(db, odd), (QList<QStringList>{{q("1")}, {q("2")}}));
@@ -357,27 +362,145 @@ TEST_F(BackupRestore, OddNamesRestoreTheirOwnTableAndNoOther)
     EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
 }
 
-TEST_F(BackupRestore, AFileThatIsNotUtf8IsRefusedBeforeAnythingIsDropped)
+TEST_F(BackupRestore, AForeignFileIsConfirmedSentAsItsBytesAndLeavesTheConnectionAsItWas)
 {
+    exec(q("CREATE TABLE blobs (b BLOB)"));
+    exec(q("INSERT INTO blobs VALUES ('kept')"));
     chooseDatabase();
+    const QString other = otherDatabase();
     const QString folder = backupFolder(q("foreign"));
+    const QString path = QDir(folder).filePath(q("blobs.sql"));
     {
-        // A dump tool's raw bytes in a literal: sent as text they would come back changed.
-        QFile file(QDir(folder).filePath(q("items.sql")));
+        // The standard dump tool's raw bytes in a literal (no --hex-blob), and settings that the file
+        // changes and does not set back.
+        QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("DROP TABLE IF EXISTS items;\nCREATE TABLE items (b BLOB);\n"
-                   "INSERT INTO items VALUES ('\xff\xfe\x80');\n");
+        file.write("/*!40101 SET NAMES utf8mb4 */;\nSET autocommit=0;\nSET sql_mode='ANSI_QUOTES';\n"
+                   "DROP TABLE IF EXISTS blobs;\nCREATE TABLE blobs (b BLOB);\n"
+                   "INSERT INTO blobs VALUES ('\xff\xfe\x80\\'\x5c\x5c');\nCOMMIT;\n"
+                   "USE `" + other.toUtf8() + "`;\nSET NAMES latin1;\n");
     }
+    Connection &connection = Session::instance().db();
+    // Standing in a database, the connection comes back to it (with none, it could not).
+    connection.Execute(q("use ") + db);
+    const QString state = q("select @@character_set_client, @@collation_connection, @@autocommit, "
+                            "@@sql_mode, database()");
+    const auto stateOf = [&] {
+        auto rs = connection.Execute(state);
+        QStringList values;
+        for (int i = 0; i < rs->FieldCount(); ++i)
+            values << rs->Value(i);
+        return values;
+    };
+    const QStringList before = stateOf();
+
+    // Cancelled after seeing what the file holds: nothing is touched.
+    {
+        ScriptedDialogs dialogs;
+        dialogs.modal(pick(folder, {q("blobs.sql")})).answer(Answer::Ok).answer(Answer::Cancel);
+        window->ui->cmdRestore->click();
+        ASSERT_EQ(dialogs.messages().size(), 2);
+        EXPECT_EQ(dialogs.messages()[1], q("ﾌｧｲﾙ「blobs.sql」は Tablora のﾊﾞｯｸｱｯﾌﾟではありません。\r\n"
+                                           "文の数: 9\r\n作成するもの: TABLE blobs\r\n\r\n"
+                                           "ﾃｰﾌﾞﾙ blobs の復元として実行しますか？"));
+        EXPECT_EQ(dialogs.shown[1].buttons, Dialogs::Buttons::OkCancel);
+    }
+    EXPECT_EQ(scalar(q("select b from blobs")), q("kept"));
+
+    recorder->clear();
+    {
+        ScriptedDialogs dialogs;
+        dialogs.modal(pick(folder, {q("blobs.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+        dialogs.answer(Answer::Ok);
+        window->ui->cmdRestore->click();
+        EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。"))
+            << window->ui->txtError->text().toStdString();
+    }
+    // The bytes arrive as the command-line client sends them.
+    EXPECT_EQ(loadWithClient(other, path), QString());
+    EXPECT_EQ(scalar(q("select hex(b) from `%1`.blobs").arg(other)), q("FFFE80275C"));
+    EXPECT_EQ(scalar(q("select hex(b) from blobs")), q("FFFE80275C"));
+    EXPECT_EQ(stateOf(), before);
+    EXPECT_EQ(scalar(q("select count(*) from information_schema.TABLES where TABLE_NAME like '%korv'")),
+              q("0"));
+}
+
+TEST_F(BackupRestore, AFailingFileLeavesItsTableAsItWasAndTheFilesAfterItUntouched)
+{
+    exec(q("CREATE TABLE audit (what VARCHAR(40))"));
+    exec(q("CREATE TRIGGER items_log AFTER INSERT ON items FOR EACH ROW "
+           "INSERT INTO audit VALUES (NEW.name)"));
+    chooseDatabase();
+    const QString folder = backupFolder(q("failing"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+        window->ui->cmdBackup->click();
+    }
+    const QString triggers = q("select group_concat(TRIGGER_NAME, ':', ACTION_STATEMENT) "
+                               "from information_schema.TRIGGERS where EVENT_OBJECT_SCHEMA = '%1'").arg(db);
+    const QString itemsTriggers = scalar(triggers);
+    // The items file breaks after its rows; items and orders change after the backup.
+    {
+        QFile file(QDir(folder).filePath(q("items.sql")));
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("INSERT INTO nowhere VALUES (1);\n");
+    }
+    exec(q("UPDATE items SET name = CONCAT(name, ' (now)')"));
+    exec(q("UPDATE orders SET ordered = '2027-01-01 00:00:00'"));
+    exec(q("DELETE FROM access_log"));
+    const auto itemsNow = tableRows(db, q("items"));
+    const auto ordersNow = tableRows(db, q("orders"));
+    const auto createOf = [&](const QString &table) {
+        auto rs = Session::instance().db().Execute(q("show create table `%1`.`%2`").arg(db, table));
+        return rs->Value(1);
+    };
+    const QString itemsCreate = createOf(q("items"));
+
     recorder->clear();
     ScriptedDialogs dialogs;
-    dialogs.modal(pick(folder, {q("items.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+    dialogs.modal(pick(folder, {q("access_log.sql"), q("items.sql"), q("orders.sql")}))
+        .answer(Answer::Ok)
+        .answer(Answer::Ok);
     window->ui->cmdRestore->click();
     ASSERT_EQ(dialogs.messages().size(), 2);
-    EXPECT_EQ(dialogs.messages()[1], q("「items」の復元に失敗しました。\r\nﾌｧｲﾙがUTF-8のﾃｷｽﾄではありません。"));
-    EXPECT_EQ(dialogs.shown[1].icon, Icon::Critical);
+    EXPECT_TRUE(dialogs.messages()[1].startsWith(q("「items」の復元に失敗しました。\r\n")))
+        << dialogs.messages()[1].toStdString();
+    EXPECT_TRUE(dialogs.messages()[1].contains(q("nowhere")));
+    // The file before it went through; items is as it was, triggers included; orders was never touched.
+    EXPECT_EQ(scalar(q("select count(*) from access_log")), q("3"));
+    EXPECT_EQ(tableRows(db, q("items")), itemsNow);
+    EXPECT_EQ(createOf(q("items")), itemsCreate);
+    EXPECT_EQ(scalar(triggers), itemsTriggers);
+    EXPECT_EQ(tableRows(db, q("orders")), ordersNow);
+    EXPECT_FALSE(recorder->statements().join(q("\n")).contains(q("orders")));
+    EXPECT_EQ(scalar(q("select count(*) from information_schema.TABLES where TABLE_NAME like '%korv'")),
+              q("0"));
+}
+
+TEST_F(BackupRestore, AFileNamingAnotherTableIsRefusedBeforeAnythingIsTouched)
+{
+    chooseDatabase();
+    chooseTable(q("items"));
+    const QString folder = backupFolder(q("renamed"));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+        window->ui->cmdBackup->click();
+    }
+    ASSERT_TRUE(
+        QFile::rename(QDir(folder).filePath(q("items.sql")), QDir(folder).filePath(q("customers.sql"))));
+    const auto customers = tableRows(db, q("customers"));
+    recorder->clear();
+    ScriptedDialogs dialogs;
+    dialogs.modal(pick(folder, {q("customers.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+    window->ui->cmdRestore->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(dialogs.messages()[1], q("ﾌｧｲﾙ「customers.sql」はﾃﾞｰﾀﾍﾞｰｽ ") + db
+                                         + q(" のﾃｰﾌﾞﾙ items のﾊﾞｯｸｱｯﾌﾟです。別のﾃｰﾌﾞﾙには復元しません。"
+                                             "何も変更していません。"));
     EXPECT_TRUE(recorder->statements().isEmpty());
-    EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
-    EXPECT_EQ(window->ui->picStatus->fraction(), 0.0);
+    EXPECT_EQ(tableRows(db, q("customers")), customers);
 }
 
 TEST_F(BackupRestore, ARestoreKeepsToItsDatabaseWhenAnotherIsClickedMeanwhile)

@@ -99,9 +99,9 @@ TEST(MaintLogic, RestoreNameList)
 {
     EXPECT_EQ(restoreNames({}), QStringList{QString()});
     EXPECT_EQ(restoreNames({q("Orders.FRM"), q("items.frm"), q("a.Frm.frm"), q("notes.sql"), q("x.SQL")}),
-              (QStringList{q("Orders"), q("items"), q("a"), q("notes"), q("x")}));
-    // Every occurrence goes, not only the extension.
-    EXPECT_EQ(restoreNames({q("a.frmb.frm")}), QStringList{q("ab")});
+              (QStringList{q("Orders"), q("items"), q("a.Frm"), q("notes"), q("x")}));
+    // Only the ending goes.
+    EXPECT_EQ(restoreNames({q("a.frmb.frm")}), QStringList{q("a.frmb")});
     EXPECT_EQ(restoreTotal({q("a")}), 1);
     EXPECT_EQ(restoreTotal({q("a"), q("b")}), 2);
     EXPECT_EQ(restoreTotal({q("a"), q("b"), q("c")}), 4);
@@ -193,6 +193,44 @@ TEST(SqlScriptSplitter, StatementsAsTheClientReadsThem)
     // Whatever the pieces the text arrives in, the statements are the same.
     for (const qsizetype piece : {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(7), script.size()})
         EXPECT_EQ(split(script, piece), expected) << "pieces of " << piece;
+}
+
+TEST(SqlScriptSplitter, AnyLengthAndAnyNumberOfStatementsOnOneLine)
+{
+    // 100,000 statements on one line, each beginning as a DELIMITER command would.
+    QByteArray line;
+    for (int i = 0; i < 100000; ++i)
+        line += "do " + QByteArray::number(i) + ";";
+    qint64 count = 0;
+    QByteArray last;
+    SqlScriptSplitter splitter([&](const QByteArray &s) {
+        ++count;
+        last = s;
+    });
+    splitter.feed(line);
+    splitter.finish();
+    EXPECT_EQ(count, 100000);
+    EXPECT_EQ(last, QByteArray("do 99999"));
+
+    // 100 MB in pieces of 1 MB, a DELIMITER change halfway: every statement arrives whole.
+    const QByteArray statement = "delete from t where note = 'd;" + QByteArray(60, 'x') + "';\n";
+    QByteArray piece;
+    while (piece.size() < (1 << 20))
+        piece += statement;
+    count = 0;
+    qsizetype longest = 0;
+    SqlScriptSplitter big([&](const QByteArray &s) {
+        ++count;
+        longest = std::max(longest, s.size());
+    });
+    for (int i = 0; i < 100; ++i) {
+        if (i == 50)
+            big.feed("DELIMITER //\nselect 1; select 2//\nDELIMITER ;\n");
+        big.feed(piece);
+    }
+    big.finish();
+    EXPECT_EQ(count, 100 * (piece.size() / statement.size()) + 1);
+    EXPECT_EQ(longest, statement.size() - 2);
 }
 
 namespace {

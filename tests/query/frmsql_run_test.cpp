@@ -226,12 +226,23 @@ TEST_F(QueryWindowTest, ServerErrorGoesToTheErrorBoxAndAMessage)
     EXPECT_EQ(window->ui->Label1->toolTip(), dialogs.shown[0].text);
     EXPECT_TRUE(window->ui->cmdExec->isEnabled());
 
+    // A procedure that returns rows and then fails has failed.
+    exec(QStringLiteral("CREATE PROCEDURE rows_then_fail() BEGIN SELECT 1 AS a; SELECT * FROM no_such; END"));
+    dialogs.shown.clear();
+    dialogs.answer(Answer::Ok);
+    run(QStringLiteral("call rows_then_fail()"));
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].icon, Icon::Critical);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("1146")))
+            << dialogs.shown[0].text.toStdString();
+    dialogs.shown.clear();
+
     // Without a connection the data-access layer's own description is shown.
     Session::instance().CloseConnection();
     dialogs.answer(Answer::Ok);
     run(QStringLiteral("select 1"));
-    ASSERT_EQ(dialogs.shown.size(), 2);
-    EXPECT_EQ(dialogs.shown[1].icon, Icon::Critical);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].icon, Icon::Critical);
     EXPECT_EQ(window->execTag(), QStringLiteral("False"));
     EXPECT_TRUE(window->ui->cmdExec->isEnabled());
 }

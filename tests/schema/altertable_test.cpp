@@ -87,19 +87,24 @@ TEST_F(AlterTableTest, AddedColumnKeepsEveryRowAndTakesItsDefault)
     EXPECT_EQ(dialogs.shown[1].icon, Icon::Information);
 
     const QStringList s = sent();
-    ASSERT_GE(s.size(), 7);
+    ASSERT_GE(s.size(), 12);
     EXPECT_EQ(s[0], QStringLiteral("show create table ") + q(QStringLiteral("items;")));
-    EXPECT_EQ(s[1],
+    EXPECT_TRUE(s[1].startsWith(QStringLiteral("select TRIGGER_NAME from information_schema.TRIGGERS")));
+    EXPECT_EQ(s[2],
               QStringLiteral("create table ") + q(backup) + QStringLiteral(" select * from ") + q("items"));
-    EXPECT_EQ(s[2], QStringLiteral("drop table ") + q(QStringLiteral("items")));
-    EXPECT_TRUE(s[3].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` (\n"))));
-    EXPECT_TRUE(s[3].contains(QStringLiteral("`stock` int NOT NULL DEFAULT 7,")));
-    EXPECT_EQ(s[4], QStringLiteral("show full fields from ") + q(QStringLiteral("`items`;")));
-    EXPECT_EQ(s[5], QStringLiteral("insert into ")
+    EXPECT_EQ(s[3], QStringLiteral("drop table ") + q(QStringLiteral("items")));
+    EXPECT_TRUE(s[4].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` (\n"))));
+    EXPECT_TRUE(s[4].contains(QStringLiteral("`stock` int NOT NULL DEFAULT 7,")));
+    EXPECT_EQ(s[5], QStringLiteral("show full fields from ") + q(QStringLiteral("`items`;")));
+    // The old columns are the backup's, as the server has them.
+    EXPECT_EQ(s[6], QStringLiteral("show full fields from ") + q(backup) + QLatin1Char(';'));
+    EXPECT_EQ(s[7], QStringLiteral("insert into ")
                             + q(QStringLiteral("`items`(id,name,note\r\n) select id,name,note\r\n from "))
                             + q(backup));
-    EXPECT_EQ(s[6], QStringLiteral("drop table ") + q(backup));
-    EXPECT_TRUE(s.mid(7).contains(QStringLiteral("show tables from ") + db + QLatin1Char(';')));
+    EXPECT_EQ(s[8], QStringLiteral("select count(*) from ") + q(backup));
+    EXPECT_EQ(s[9], QStringLiteral("select count(*) from ") + q(QStringLiteral("`items`")));
+    EXPECT_EQ(s[10], QStringLiteral("drop table ") + q(backup));
+    EXPECT_TRUE(s.mid(11).contains(QStringLiteral("show tables from ") + db + QLatin1Char(';')));
 
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(rows(QStringLiteral("SELECT DISTINCT stock FROM items")),
@@ -140,6 +145,100 @@ TEST_F(AlterTableTest, RenamedTableTakesTheRows)
     EXPECT_EQ(listEntries("lstTables"), QStringList{QStringLiteral("[TABLE]\tgoods")});
 }
 
+TEST_F(AlterTableTest, SharedColumnsAreTheServersMatchedWithoutCase)
+{
+    openOn(QStringLiteral("items"));
+    // Since the table was chosen, another session added a column with values; the edit adds the same
+    // column and writes two names in capitals.
+    exec(QStringLiteral("ALTER TABLE items ADD stock INT NOT NULL DEFAULT 0"));
+    exec(QStringLiteral("UPDATE items SET stock = id * 10"));
+    edit(QStringLiteral("  PRIMARY KEY"), QStringLiteral("  `stock` int NOT NULL DEFAULT 0,\n  PRIMARY KEY"));
+    edit(QStringLiteral("`id`"), QStringLiteral("`ID`"));
+    edit(QStringLiteral("`name`"), QStringLiteral("`NAME`"));
+    apply(1);
+
+    EXPECT_EQ(dialogs.messages().value(1), Changed) << ui()->txtError->text().toStdString();
+    EXPECT_EQ(itemRows(QStringLiteral("items")), original);
+    EXPECT_EQ(rows(QStringLiteral("SELECT stock FROM items ORDER BY id")),
+              (QList<QStringList>{{"10"}, {"20"}, {"30"}, {"40"}}));
+    EXPECT_TRUE(backupTables().isEmpty());
+}
+
+TEST_F(AlterTableTest, FewerRowsKeepTheBackupAndSayWhere)
+{
+    openOn(QStringLiteral("items"));
+    // No column in common: the new table receives no row.
+    ui()->txtField->setPlainText(QStringLiteral("CREATE TABLE `items` (`code` int DEFAULT NULL)"));
+    apply(1);
+
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(dialogs.messages()[1], Changed + QStringLiteral("\n新しいﾃｰﾌﾞﾙに入った行は 4 行のうち 0 行です。"
+                                                          "元の行はﾊﾞｯｸｱｯﾌﾟﾃｰﾌﾞﾙ ")
+                                         + q(backup) + QStringLiteral(" に残しました。"));
+    EXPECT_EQ(dialogs.shown[1].icon, Icon::Warning);
+    EXPECT_FALSE(sent().contains(QStringLiteral("drop table ") + q(backup)));
+    EXPECT_EQ(itemRows(backup), original);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM items")), QStringLiteral("0"));
+}
+
+TEST_F(AlterTableTest, TriggersComeBackOnTheNewTableAndAfterAnUndo)
+{
+    exec(QStringLiteral("CREATE TABLE audit (what VARCHAR(80))"));
+    exec(QStringLiteral("CREATE TRIGGER items_first BEFORE INSERT ON items FOR EACH ROW "
+                        "SET NEW.note = CONCAT('新:', NEW.name)"));
+    exec(QStringLiteral("CREATE TRIGGER items_log AFTER INSERT ON items FOR EACH ROW "
+                        "INSERT INTO audit VALUES (CONCAT(NEW.id, ';', NEW.note))"));
+    // Made under a mode of its own, which decides how its text reads; ordered after the first.
+    exec(QStringLiteral("SET SESSION sql_mode = CONCAT(@@sql_mode, ',PIPES_AS_CONCAT')"));
+    exec(QStringLiteral("CREATE TRIGGER items_second BEFORE INSERT ON items FOR EACH ROW FOLLOWS items_first "
+                        "SET NEW.name = NEW.name || '!'"));
+    exec(QStringLiteral("SET SESSION sql_mode = DEFAULT"));
+    const QString listing = QStringLiteral(
+            "SELECT TRIGGER_NAME, EVENT_OBJECT_TABLE, ACTION_TIMING, ACTION_ORDER, ACTION_STATEMENT, "
+            "SQL_MODE "
+            "FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = DATABASE() "
+            "ORDER BY ACTION_TIMING, ACTION_ORDER");
+    const QList<QStringList> before = rows(listing);
+    ASSERT_EQ(before.size(), 3);
+
+    // A failing edit: the old table comes back, and so do its triggers.
+    openOn(QStringLiteral("items"));
+    const QString text = ui()->txtField->toPlainText();
+    edit(QStringLiteral("PRIMARY KEY"), QStringLiteral("PRIMARY KEYS"));
+    apply(1);
+    EXPECT_EQ(dialogs.messages().value(1), Failed);
+    EXPECT_EQ(rows(listing), before);
+    EXPECT_EQ(itemRows(QStringLiteral("items")), original);
+    EXPECT_TRUE(backupTables().isEmpty());
+
+    // A working edit: the copied rows fire nothing; the triggers act on the new table.
+    ui()->txtField->setPlainText(text);
+    dialogs.shown.clear();
+    edit(QStringLiteral("  PRIMARY KEY"), QStringLiteral("  `stock` int NOT NULL DEFAULT 7,\n  PRIMARY KEY"));
+    apply(1);
+    EXPECT_EQ(dialogs.messages().value(1), Changed) << ui()->txtError->text().toStdString();
+    EXPECT_EQ(rows(listing), before);
+    EXPECT_EQ(itemRows(QStringLiteral("items")), original);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM audit")), QStringLiteral("0"));
+    exec(QStringLiteral("INSERT INTO items (id, name) VALUES (5, 'x')"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT what FROM audit")), QStringLiteral("5;新:x"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM items WHERE id = 5")), QStringLiteral("x!"));
+
+    // A trigger that the new definition cannot carry is named with its text; the change itself stands.
+    exec(QStringLiteral("DELETE FROM items WHERE id = 5"));
+    chooseTable(QStringLiteral("items"));
+    dialogs.shown.clear();
+    edit(QStringLiteral("  `note` varchar(50) DEFAULT NULL,\n"), QString());
+    apply(1);
+    EXPECT_TRUE(dialogs.messages().value(1).startsWith(
+            Changed + QStringLiteral("\n作成できなかったﾄﾘｶﾞｰがあります。")))
+            << dialogs.messages().value(1).toStdString();
+    EXPECT_TRUE(ui()->txtError->text().contains(QStringLiteral("TRIGGER items_first BEFORE INSERT ON ")))
+            << ui()->txtError->text().toStdString();
+    EXPECT_EQ(rows(QStringLiteral("SELECT id, name FROM items ORDER BY id")).size(), original.size());
+    EXPECT_TRUE(backupTables().isEmpty());
+}
+
 TEST_F(AlterTableTest, NameWithABlank)
 {
     exec(QStringLiteral("CREATE TABLE `order lines` SELECT * FROM items"));
@@ -150,9 +249,9 @@ TEST_F(AlterTableTest, NameWithABlank)
 
     EXPECT_EQ(dialogs.messages().value(1), Changed);
     const QString lines = QStringLiteral("`order lines_202612070831korv`");
-    EXPECT_EQ(sent().value(1), QStringLiteral("create table ") + q(lines) + QStringLiteral(" select * from ")
+    EXPECT_EQ(sent().value(2), QStringLiteral("create table ") + q(lines) + QStringLiteral(" select * from ")
                                        + q(QStringLiteral("`order lines`")));
-    EXPECT_TRUE(sent().value(3).startsWith(QStringLiteral("CREATE TABLE ")
+    EXPECT_TRUE(sent().value(4).startsWith(QStringLiteral("CREATE TABLE ")
                                            + q(QStringLiteral("`order lines` ("))));
     EXPECT_EQ(itemRows(QStringLiteral("order lines")), original);
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM `order lines` WHERE added = '2026-12-07'")),
@@ -177,7 +276,7 @@ TEST_F(AlterTableTest, GeneratedColumnIsLeftToTheServer)
     EXPECT_EQ(dialogs.messages(), (QStringList{QStringLiteral("pricedﾃｰﾌﾞﾙを変更します。"), Failed}));
     const QString table = q(QStringLiteral("priced"));
     const QString saved = q(QStringLiteral("priced_202612070831korv"));
-    EXPECT_EQ(sent().mid(6),
+    EXPECT_EQ(sent().mid(7),
               (QStringList{QStringLiteral("show full fields from ") + table + QLatin1Char(';'),
                            QStringLiteral("insert into ") + table
                                    + QStringLiteral("(id,price\r\n) select id,price\r\n from ") + saved,
@@ -216,10 +315,10 @@ TEST_F(AlterTableTest, SyntaxErrorBringsTheOldTableBackAndDropsTheBackup)
     EXPECT_EQ(ui()->picStatus->fraction(), 0.0);
 
     const QStringList s = sent();
-    ASSERT_EQ(s.size(), 7);
-    EXPECT_TRUE(s[4].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` ("))));
-    EXPECT_EQ(s[5], QStringLiteral("insert into ") + q(QStringLiteral("items select * from ")) + q(backup));
-    EXPECT_EQ(s[6], QStringLiteral("drop table ") + q(backup));
+    ASSERT_EQ(s.size(), 8);
+    EXPECT_TRUE(s[5].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` ("))));
+    EXPECT_EQ(s[6], QStringLiteral("insert into ") + q(QStringLiteral("items select * from ")) + q(backup));
+    EXPECT_EQ(s[7], QStringLiteral("drop table ") + q(backup));
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(createText(QStringLiteral("items")), originalCreate);
     EXPECT_TRUE(backupTables().isEmpty());
@@ -237,7 +336,7 @@ TEST_F(AlterTableTest, BackupNameAlreadyTakenChangesNothing)
     EXPECT_EQ(dialogs.messages().value(1), Failed);
     EXPECT_TRUE(ui()->txtError->text().contains(QStringLiteral("1050")))
             << ui()->txtError->text().toStdString();
-    EXPECT_EQ(sent().size(), 2);
+    EXPECT_EQ(sent().size(), 3);
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(createText(QStringLiteral("items")), originalCreate);
     EXPECT_EQ(rows(QStringLiteral("SELECT x FROM `%1`").arg(backup)),
@@ -262,8 +361,8 @@ TEST_F(AlterTableTest, RowsThatCannotBeCopiedBringTheOldTableBack)
     EXPECT_TRUE(ui()->txtError->text().contains(QStringLiteral("1048")))
             << ui()->txtError->text().toStdString();
     const QStringList s = sent();
-    ASSERT_EQ(s.size(), 10);
-    EXPECT_EQ(s[6], QStringLiteral("drop table ") + q(QStringLiteral("`items`")));
+    ASSERT_EQ(s.size(), 12);
+    EXPECT_EQ(s[8], QStringLiteral("drop table ") + q(QStringLiteral("`items`")));
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(createText(QStringLiteral("items")), originalCreate);
     EXPECT_TRUE(backupTables().isEmpty());

@@ -73,8 +73,9 @@ TEST(SchemaLogicTest, SharedColumnsFollowTheNewOrder)
     EXPECT_EQ(
             SharedColumnList(old, {QStringLiteral("note"), QStringLiteral("extra"), QStringLiteral(" id ")}),
             QStringLiteral("note,id\r\n"));
+    // Names are matched as the server matches them, without regard to case; the new spelling is sent.
     EXPECT_EQ(SharedColumnList(old, {QStringLiteral("order date"), QStringLiteral("Name")}),
-              QStringLiteral("`order date`\r\n"));
+              QStringLiteral("`order date`,Name\r\n"));
     EXPECT_EQ(SharedColumnList(old, {QStringLiteral("memo")}), QString());
     EXPECT_EQ(SharedColumnList({}, {QStringLiteral("id")}), QString());
 }

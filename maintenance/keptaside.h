@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/tabletriggers.h"
+
+#include <QDateTime>
+#include <QString>
+
+class Connection;
+
+// The table or view that a restore file is about to replace, kept until the file has gone through: a
+// table is copied to a dated table (<name>_yyyyMMddHHmmkorv, as an altered table's backup is) with its
+// create statement and triggers read; a view's create statement is read. Nothing exists: nothing kept.
+class KeptAside
+{
+public:
+    // Reads what exists and keeps it aside. Throws DbError; then nothing has been changed.
+    KeptAside(Connection &db, const QString &database, const QString &name, const QDateTime &when);
+
+    // The file went through: the dated copy goes.
+    void release();
+    // The file failed: what it half-made goes, and the object kept comes back with its rows and
+    // triggers. Throws when that fails; the rows then stay in asideTable().
+    void putBack();
+    // The dated copy, qualified (empty when none was made).
+    QString asideTable() const { return m_aside; }
+
+private:
+    Connection &m_db;
+    QString m_database;
+    QString m_name;
+    QString m_create; // the server's create statement of what was there
+    bool m_view = false;
+    QString m_aside;
+    QList<TableTriggers::Trigger> m_triggers;
+};
