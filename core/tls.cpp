@@ -79,11 +79,12 @@ void applyOptions(MYSQL *mysql, const ConnectionParams &params)
         if (!params.tlsKey.isEmpty())
             mysql_optionsv(mysql, MYSQL_OPT_SSL_KEY, params.tlsKey.toLocal8Bit().constData());
     }
+    // Said in every mode: connectors that verify by default would otherwise refuse 優先 and 必須.
+    my_bool verify = mode == TlsMode::Verify ? 1 : 0;
+    mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
     if (mode == TlsMode::Verify) {
         // The connector refuses a server without TLS or with a certificate that does not verify before
         // it sends the user's name or password. Without a CA file the system's CA store is used.
-        my_bool verify = 1;
-        mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
         if (!params.tlsCa.isEmpty())
             mysql_optionsv(mysql, MYSQL_OPT_SSL_CA, params.tlsCa.toLocal8Bit().constData());
     } else {

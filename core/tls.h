@@ -23,12 +23,13 @@ QStringList captions();
 QString settingText(TlsMode mode);
 TlsMode fromSettingText(const QString &text);
 // A MySQL data source's mode as odbc.ini writes it: SSLMODE (DISABLED, PREFERRED, REQUIRED, VERIFY_CA,
-// VERIFY_IDENTITY), or the older SSLVERIFY=1 / FORCETLS=1; empty values give nullopt-like Preferred with
-// *given false.
+// VERIFY_IDENTITY), or the older SSLVERIFY=1 / FORCETLS=1. *given is false (and the result Preferred)
+// when the data source says nothing about TLS.
 TlsMode fromOdbc(const QString &sslMode, const QString &sslVerify, const QString &forceTls, bool *given);
 
 // Sets the connector's options for the mode before connecting: no client file is ever handed to the
-// server, and a server asking for the password in clear text is answered only over a verified TLS link.
+// server (LOAD DATA LOCAL off), and a server asking for the password in clear text is answered only under
+// Verify, the one mode whose link is known to be encrypted before the login.
 void applyOptions(st_mysql *mysql, const ConnectionParams &params);
 // After connecting: empty when the link is as the mode demands, else the refusal in the program's words.
 QString checkLink(st_mysql *mysql, const ConnectionParams &params);
