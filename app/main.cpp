@@ -14,9 +14,51 @@
 #ifdef TABLORA_HAVE_USERS
 #include "users/frmuseradd.h"
 #endif
+#ifdef TABLORA_HAVE_SQLLOG
+#include "core/session.h"
+#include "sqllog/sqllog.h"
+#endif
 
 #include <QApplication>
+#include <QIcon>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// A desktop session ends its programs with SIGTERM (or SIGHUP): the main window is then closed as if the
+// user closed it, so the settings are saved and the connection closed. The signal only writes a byte;
+// the window is closed from the event loop.
+void closeOnTerminate(QWidget &window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        window.close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -27,10 +69,17 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tablora"));
+    // The desktop entry and the icon installed with the program (hicolor theme).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tablora.Tablora"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.tablora.Tablora")));
 
     QtDialogs dialogs;
     Dialogs::install(&dialogs);
 
+#ifdef TABLORA_HAVE_SQLLOG
+    // From the start, so that the log holds the whole session.
+    SqlLog sqlLog(Session::instance().log);
+#endif
     frmTablora window;
     dialogs.setParent(&window);
 #ifdef TABLORA_HAVE_SCHEMA
@@ -52,8 +101,12 @@ int main(int argc, char **argv)
         Dialogs::current().showModal(&users);
     };
 #endif
+#ifdef TABLORA_HAVE_SQLLOG
+    window.onSqlLog = [&sqlLog] { sqlLog.show(); };
+#endif
     // Closing the main window ends the program, whatever other windows are open.
     QObject::connect(&window, &frmTablora::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
+    closeOnTerminate(window);
     window.show();
     const int code = QApplication::exec();
     Dialogs::install(nullptr);

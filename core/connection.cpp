@@ -284,26 +284,49 @@ void Connection::fail() const
 
 std::unique_ptr<Recordset> Connection::Execute(const QString &sql)
 {
-    if (m_log)
-        m_log->report(sql);
-    return run(sql.toUtf8(), false);
+    return logged(sql, sql.toUtf8(), false);
 }
 
 std::unique_ptr<Recordset> Connection::ExecuteStreaming(const QString &sql)
 {
-    if (m_log)
-        m_log->report(sql);
-    return run(sql.toUtf8(), true);
+    return logged(sql, sql.toUtf8(), true);
 }
 
 std::unique_ptr<Recordset> Connection::ExecuteBytes(const QByteArray &sql)
 {
-    if (m_log)
-        m_log->report(QString::fromUtf8(sql));
-    return run(sql, false);
+    return logged(m_log ? QString::fromUtf8(sql) : QString(), sql, false);
 }
 
-std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streaming)
+std::unique_ptr<Recordset> Connection::logged(const QString &sql, const QByteArray &text, bool streaming)
+{
+    if (!m_log)
+        return run(text, streaming, nullptr);
+    // The log gets the statement before it goes out and its outcome once it has ended: a buffered
+    // answer or a statement without rows here, a streaming answer when its rows end or it is closed.
+    const quint64 logId = m_log->report(sql);
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        qint64 affected = -1;
+        std::unique_ptr<Recordset> rs = run(text, streaming, &affected);
+        if (rs && rs->m_streaming) {
+            rs->m_log = m_log;
+            rs->m_logId = logId;
+            rs->m_logTimer = timer;
+            if (rs->m_eof)
+                rs->finishLog(0);
+        } else {
+            const qint64 rows = rs && rs->m_result ? qint64(mysql_num_rows(rs->m_result)) : affected;
+            m_log->finish(logId, {rows, 0, timer.nsecsElapsed() / 1000});
+        }
+        return rs;
+    } catch (const DbError &error) {
+        m_log->finish(logId, {-1, error.number() ? error.number() : 1u, timer.nsecsElapsed() / 1000});
+        throw;
+    }
+}
+
+std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streaming, qint64 *affected)
 {
     if (!m_mysql)
         fail();
@@ -313,6 +336,8 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
                       QStringLiteral("Commands out of sync; you can't run this command now"));
     if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
         fail();
+    if (affected && mysql_field_count(m_mysql) == 0)
+        *affected = qint64(mysql_affected_rows(m_mysql));
     std::unique_ptr<Recordset> rs;
     if (mysql_field_count(m_mysql) > 0) {
         MYSQL_RES *result = streaming ? mysql_use_result(m_mysql) : mysql_store_result(m_mysql);
@@ -379,10 +404,13 @@ bool Connection::cancelRunningStatement() const
     if (!other)
         return false;
     const QString kill = QStringLiteral("KILL QUERY %1").arg(id);
-    if (m_log)
-        m_log->report(kill);
+    const quint64 logId = m_log ? m_log->report(kill) : 0;
+    QElapsedTimer timer;
+    timer.start();
     const QByteArray text = kill.toUtf8();
     const bool ok = mysql_real_query(other, text.constData(), text.size()) == 0;
+    if (m_log)
+        m_log->finish(logId, {ok ? 0 : -1, ok ? 0 : mysql_errno(other), timer.nsecsElapsed() / 1000});
     mysql_close(other);
     return ok;
 }
@@ -412,21 +440,27 @@ void Recordset::fetch()
         m_eof = true;
         m_lengths = nullptr;
         if (m_streaming && m_owner && m_owner->m_mysql) {
-            if (mysql_errno(m_owner->m_mysql) != 0)
+            if (const unsigned int error = mysql_errno(m_owner->m_mysql)) {
+                finishLog(error);
                 m_owner->fail();
+            }
             // The rows are all read: the results that follow (a procedure's) are read and dropped now,
             // so that an error among them fails the statement instead of passing unseen.
             mysql_free_result(m_result);
             m_result = nullptr;
             while (mysql_more_results(m_owner->m_mysql)) {
-                if (mysql_next_result(m_owner->m_mysql) > 0)
+                if (mysql_next_result(m_owner->m_mysql) > 0) {
+                    finishLog(mysql_errno(m_owner->m_mysql));
                     m_owner->fail();
+                }
                 if (MYSQL_RES *more = mysql_store_result(m_owner->m_mysql))
                     mysql_free_result(more);
             }
         }
+        finishLog(0);
         return;
     }
+    ++m_rowsRead;
     m_eof = false;
     m_lengths = mysql_fetch_lengths(m_result);
 }
@@ -494,10 +528,20 @@ std::optional<QString> Recordset::Field(int index) const
     return Value(index);
 }
 
+void Recordset::finishLog(unsigned int error)
+{
+    if (!m_log)
+        return;
+    StatementLog *log = m_log;
+    m_log = nullptr;
+    log->finish(m_logId, {m_rowsRead, error, m_logTimer.nsecsElapsed() / 1000});
+}
+
 void Recordset::Close()
 {
     if (!m_open)
         return;
+    finishLog(0);
     m_open = false;
     if (m_streaming && !m_eof && m_owner) {
         // Reading the rest of a large answer could take minutes: stop it on the server instead.

@@ -84,7 +84,10 @@ public:
 
 private:
     friend class Recordset;
-    std::unique_ptr<Recordset> run(const QByteArray &text, bool streaming);
+    // Reports the statement (sql) and its outcome to the log around run().
+    std::unique_ptr<Recordset> logged(const QString &sql, const QByteArray &text, bool streaming);
+    // Sends without logging; *affected gets the rows changed by a statement without an answer.
+    std::unique_ptr<Recordset> run(const QByteArray &text, bool streaming, qint64 *affected);
     [[noreturn]] void fail() const;
 
     StatementLog *m_log;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -50,6 +51,8 @@ private:
     friend class Connection;
     Recordset() = default;
     void fetch();
+    // Tells the statement log how a streaming answer ended (once).
+    void finishLog(unsigned int error);
     const char *cell(int index, unsigned long *length) const;
 
     class Connection *m_owner = nullptr;
@@ -60,6 +63,10 @@ private:
     QStringList m_names;
     char **m_row = nullptr;
     unsigned long *m_lengths = nullptr;
+    class StatementLog *m_log = nullptr;
+    quint64 m_logId = 0;
+    qint64 m_rowsRead = 0;
+    QElapsedTimer m_logTimer;
 };
 
 // Closes (when open) and drops a recordset, whatever state it is in and whatever the close throws.

@@ -5,25 +5,55 @@
 int StatementLog::addObserver(Observer observer)
 {
     std::lock_guard lock(m_mutex);
-    const int id = m_nextId++;
-    m_observers.emplace_back(id, std::move(observer));
-    return id;
+    m_observers.push_back({m_nextId, std::move(observer), {}, {}});
+    return m_nextId++;
+}
+
+int StatementLog::addEntryObserver(EntryObserver observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_observers.push_back({m_nextId, {}, std::move(observer), {}});
+    return m_nextId++;
+}
+
+int StatementLog::addOutcomeObserver(OutcomeObserver observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_observers.push_back({m_nextId, {}, {}, std::move(observer)});
+    return m_nextId++;
 }
 
 void StatementLog::removeObserver(int id)
 {
     std::lock_guard lock(m_mutex);
-    std::erase_if(m_observers, [id](const auto &entry) { return entry.first == id; });
+    std::erase_if(m_observers, [id](const Entry &entry) { return entry.id == id; });
 }
 
-void StatementLog::report(const QString &statement)
+std::vector<StatementLog::Entry> StatementLog::snapshot()
 {
-    std::vector<Observer> observers;
+    std::lock_guard lock(m_mutex);
+    return m_observers;
+}
+
+quint64 StatementLog::report(const QString &statement)
+{
+    quint64 number;
     {
         std::lock_guard lock(m_mutex);
-        for (const auto &entry : m_observers)
-            observers.push_back(entry.second);
+        number = m_nextStatement++;
     }
-    for (const auto &observer : observers)
-        observer(statement);
+    for (const Entry &observer : snapshot()) {
+        if (observer.statement)
+            observer.statement(statement);
+        if (observer.entry)
+            observer.entry(number, statement);
+    }
+    return number;
+}
+
+void StatementLog::finish(quint64 id, const StatementOutcome &outcome)
+{
+    for (const Entry &observer : snapshot())
+        if (observer.outcome)
+            observer.outcome(id, outcome);
 }

@@ -1,4 +1,5 @@
 #include "maintenance/frminout.h"
+#include "widgets/accessiblenames.h"
 
 #include "core/dialogs.h"
 #include "maintenance/maintlogic.h"
@@ -10,6 +11,7 @@ frmInOut::frmInOut(const QString &table, const QString &folder, QWidget *parent)
     , ui(new Ui::frmInOut)
 {
     ui->setupUi(this);
+    nameForAssistiveTechnology(this);
     optMode = {ui->optMode_0, ui->optMode_1};
     optDelimiter = {ui->optDelimiter_0, ui->optDelimiter_1, ui->optDelimiter_2};
     ui->lblTable->setText(table);

@@ -1,4 +1,5 @@
 #include "maintenance/frmrestore.h"
+#include "widgets/accessiblenames.h"
 
 #include "maintenance/maintlogic.h"
 
@@ -15,6 +16,7 @@ frmRestore::frmRestore(RestoreSelection &selection, QWidget *parent)
     , m_selection(selection)
 {
     ui->setupUi(this);
+    nameForAssistiveTechnology(this);
     ui->Label1->setText(MaintLogic::Texts::RestoreLabel);
 
     // The drives: the root of every mounted file system, the system's root first.

@@ -1,4 +1,5 @@
 #include "mainwindow/frmtablora.h"
+#include "widgets/accessiblenames.h"
 
 #include "about/frmabout.h"
 #include "core/events.h"
@@ -48,6 +49,7 @@ frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
     , m_settingsFolder(settingsFolder)
 {
     ui->setupUi(this);
+    nameForAssistiveTechnology(this);
     optTP = {ui->optTP_0, ui->optTP_1};
     optField = {ui->optField_0, ui->optField_1, ui->optField_2, ui->optField_3};
 
@@ -57,6 +59,10 @@ frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
     connect(ui->Command1, &QPushButton::clicked, this, &frmTablora::Command1_Click);
     connect(ui->cmdShowDb, &QPushButton::clicked, this, &frmTablora::cmdShowDb_Click);
     connect(ui->cmdDataGet, &QPushButton::clicked, this, &frmTablora::cmdDataGet_Click);
+    connect(ui->cmdSqlLog, &QPushButton::clicked, this, [this] {
+        if (onSqlLog)
+            onSqlLog();
+    });
     connect(ui->cmdExec, &QPushButton::clicked, this, [this] {
         if (onExec)
             onExec();
@@ -179,10 +185,25 @@ void frmTablora::Form_Unload()
 
 bool frmTablora::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::EnabledChange) {
+        // A disabled box would still paint the selection it had while focused.
+        if (auto *box = qobject_cast<QLineEdit *>(watched); box && !box->isEnabled())
+            box->deselect();
+    }
     if (event->type() == QEvent::FocusIn) {
         if (auto *box = qobject_cast<QLineEdit *>(watched)) {
             // After the focus change has been handled (a mouse press would move the cursor afterwards).
-            QTimer::singleShot(0, box, [box] { box->setSelection(0, int(box->text().size())); });
+            // The error box keeps its start in view: the selection runs from the end back to 0.
+            const bool fromEnd = box == ui->txtError;
+            QTimer::singleShot(0, box, [box, fromEnd] {
+                if (!box->isEnabled())
+                    return;
+                const int length = int(box->text().size());
+                if (fromEnd)
+                    box->setSelection(length, -length);
+                else
+                    box->setSelection(0, length);
+            });
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -245,7 +266,11 @@ void frmTablora::RecordError(const QString &description)
     DrawStatus(0, true);
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
+    // A long error shows its start, where the server names what went wrong; the whole text is in the
+    // tool tip.
     ui->txtError->setText(description);
+    ui->txtError->setCursorPosition(0);
+    ui->txtError->setToolTip(description);
     ui->Label13->setToolTip(description);
 }
 

@@ -67,6 +67,8 @@ public:
     // cmdExec and cmdCreateUser open the query window and the user window.
     std::function<void()> onExec;
     std::function<void()> onCreateUser;
+    // cmdSqlLog opens the SQL log window.
+    std::function<void()> onSqlLog;
     // Called by cmdClose after the connection is closed: the query window (if loaded) sets its cmdExec tag.
     std::function<void()> onDisconnect;
 

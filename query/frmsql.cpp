@@ -1,4 +1,5 @@
 #include "frmsql.h"
+#include "widgets/accessiblenames.h"
 
 #include "core/connection.h"
 #include "core/dberror.h"
@@ -38,6 +39,7 @@ frmSql::frmSql(QWidget *parent)
     : QWidget(parent), ui(new Ui::frmSql)
 {
     ui->setupUi(this);
+    nameForAssistiveTechnology(this);
     ckMemo = {ui->ckMemo_0, ui->ckMemo_1};
     optRecord = {ui->optRecord_0, ui->optRecord_1, ui->optRecord_2, ui->optRecord_3};
 

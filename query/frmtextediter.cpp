@@ -1,4 +1,5 @@
 #include "frmtextediter.h"
+#include "widgets/accessiblenames.h"
 
 #include "core/dialogs.h"
 #include "core/session.h"
@@ -8,6 +9,7 @@ frmTextEditer::frmTextEditer(QWidget *parent)
     : QDialog(parent), ui(new Ui::frmTextEditer)
 {
     ui->setupUi(this);
+    nameForAssistiveTechnology(this);
     setFixedSize(size());
     ui->txtTextEditer->setText(Session::instance().settings.texte);
     connect(ui->cmdRef, &QPushButton::clicked, this, &frmTextEditer::cmdRef_Click);

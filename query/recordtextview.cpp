@@ -13,9 +13,12 @@ namespace {
 constexpr int Margin = 3;
 }
 
+void installRecordTextAccessible(); // recordtextaccessible.cpp
+
 RecordTextView::RecordTextView(QWidget *parent)
     : QAbstractScrollArea(parent), m_lines(std::make_unique<TextLines>())
 {
+    installRecordTextAccessible();
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
@@ -30,6 +33,7 @@ RecordTextView::~RecordTextView() = default;
 void RecordTextView::setLines(std::shared_ptr<const LineSource> lines)
 {
     m_lines = lines ? std::move(lines) : std::make_shared<TextLines>();
+    m_lineStarts.clear();
     m_anchor = m_cursor = Pos{};
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -160,7 +164,7 @@ void RecordTextView::mousePressEvent(QMouseEvent *event)
     m_cursor = posAt(event->position().toPoint());
     if (!(event->modifiers() & Qt::ShiftModifier))
         m_anchor = m_cursor;
-    viewport()->update();
+    caretMoved();
 }
 
 void RecordTextView::mouseMoveEvent(QMouseEvent *event)
@@ -169,7 +173,7 @@ void RecordTextView::mouseMoveEvent(QMouseEvent *event)
         return;
     m_cursor = posAt(event->position().toPoint());
     ensureVisible(m_cursor);
-    viewport()->update();
+    caretMoved();
 }
 
 void RecordTextView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -178,7 +182,7 @@ void RecordTextView::mouseDoubleClickEvent(QMouseEvent *event)
     const Pos pos = posAt(event->position().toPoint());
     m_anchor = Pos{pos.line, 0};
     m_cursor = Pos{pos.line, int(m_lines->lineText(std::size_t(pos.line)).size())};
-    viewport()->update();
+    caretMoved();
 }
 
 void RecordTextView::ensureVisible(const Pos &pos)
@@ -228,7 +232,7 @@ void RecordTextView::keyPressEvent(QKeyEvent *event)
     if (!extend)
         m_anchor = m_cursor;
     ensureVisible(m_cursor);
-    viewport()->update();
+    caretMoved();
 }
 
 void RecordTextView::contextMenuEvent(QContextMenuEvent *event)
@@ -268,7 +272,7 @@ void RecordTextView::selectAll()
 {
     m_anchor = Pos{};
     m_cursor = Pos{displayLines() - 1, 0};
-    viewport()->update();
+    caretMoved();
 }
 
 void RecordTextView::copy() const

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <memory>
+#include <vector>
 
 class QTextLayout;
 
@@ -32,6 +33,14 @@ public:
     void selectAll();
     void copy() const;
 
+    // The text seen as one string, each line followed by "\n", for assistive technology (the text
+    // interface of recordtextaccessible.cpp): its length, the caret and the selection's other end, a piece.
+    qint64 characterCount() const;
+    qint64 cursorOffset() const;
+    qint64 anchorOffset() const;
+    void setSelectionOffsets(qint64 anchor, qint64 cursor);
+    QString textBetween(qint64 start, qint64 end) const;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -56,8 +65,14 @@ private:
     void layoutLine(QTextLayout &layout, qint64 line) const;
     Pos posAt(const QPoint &point) const;
     void ensureVisible(const Pos &pos);
+    // Repaints and tells assistive technology where the caret and the selection are.
+    void caretMoved();
+    qint64 offsetOf(const Pos &pos) const;
+    Pos posOf(qint64 offset) const;
+    const std::vector<qint64> &lineStarts() const;
 
     std::shared_ptr<const LineSource> m_lines;
     Pos m_anchor;
     Pos m_cursor;
+    mutable std::vector<qint64> m_lineStarts; // built when assistive technology first asks
 };

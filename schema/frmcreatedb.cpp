@@ -1,4 +1,5 @@
 #include "schema/frmcreatedb.h"
+#include "widgets/accessiblenames.h"
 
 #include "core/dberror.h"
 #include "core/dialogs.h"
@@ -10,6 +11,7 @@ frmCreateDB::frmCreateDB(QWidget *parent)
     , ui(new Ui::frmCreateDB)
 {
     ui->setupUi(this);
+    nameForAssistiveTechnology(this);
     connect(ui->cmdOk, &QPushButton::clicked, this, &frmCreateDB::cmdOk_Click);
     connect(ui->cmdCancel, &QPushButton::clicked, this, &frmCreateDB::cmdCancel_Click);
     // Enter in the name box is OK; the buttons are no dialog defaults, so it is handled once.

@@ -1,4 +1,5 @@
 #include "frmuseradd.h"
+#include "widgets/accessiblenames.h"
 #include "ui_frmuseradd.h"
 
 #include "connection.h"
@@ -54,6 +55,7 @@ frmUserAdd::frmUserAdd(QWidget *parent, Dialogs *dialogs)
     , m_dialogs(dialogs)
 {
     m_ui->setupUi(this);
+    nameForAssistiveTechnology(this);
     for (int i = 0; i < GlobalCount; ++i)
         ckPrivType[i] = findChild<QCheckBox *>(QStringLiteral("ckPrivType_%1").arg(i));
     for (int i = 0; i < DatabaseCount; ++i)
@@ -63,8 +65,8 @@ frmUserAdd::frmUserAdd(QWidget *parent, Dialogs *dialogs)
     cmdUserGrantAllCK = {m_ui->cmdUserGrantAllCK_0, m_ui->cmdUserGrantAllCK_1};
     cmdDbGrantAllCK = {m_ui->cmdDbGrantAllCK_0, m_ui->cmdDbGrantAllCK_1};
     cmdTableGrantAllCK = {m_ui->cmdTableGrantAllCK_0, m_ui->cmdTableGrantAllCK_1};
-    // The one control without a caption or a label of its own.
-    m_ui->lstAddTable->setAccessibleName(QStringLiteral("lstAddTable"));
+    // The one control without a caption or a label of its own: it lists the tables of cboAddDB.
+    m_ui->lstAddTable->setAccessibleName(QStringLiteral("ﾃｰﾌﾞﾙ"));
 
     connect(m_ui->lstUser, &QListWidget::currentRowChanged, this, [this] { lstUser_Click(); });
     connect(m_ui->lstDB, &QListWidget::currentRowChanged, this, [this] { lstDB_Click(); });

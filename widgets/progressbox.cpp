@@ -59,6 +59,9 @@ void ProgressBox::draw(double fraction, bool exact)
 {
     m_fraction = fraction;
     m_exact = exact;
+    // Assistive technology reads the box with the percentage it shows.
+    if (const QString shown = text(); accessibleName() != shown)
+        setAccessibleName(shown);
     // Drawn on the spot, as a long operation goes on without returning to the event loop: the box shows
     // the step that is running, not the one before it.
     if (isVisible() && updatesEnabled())

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QMessageBox>
@@ -182,6 +183,45 @@ TEST_F(Shell, GainingFocusSelectsTheWholeTextOfTheFiveBoxes)
     window->hide();
 }
 
+TEST_F(Shell, ALongErrorShowsItsStartAndTheWholeTextInTheToolTip)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    const QString error = QStringLiteral("ERROR 1064 (42000): You have an error in your SQL syntax near '")
+                          + QString(400, QLatin1Char('x')) + QStringLiteral("' at line 1");
+    window->RecordError(error);
+    EXPECT_EQ(ui->txtError->text(), error);
+    EXPECT_EQ(ui->txtError->toolTip(), error);
+    EXPECT_EQ(ui->txtError->cursorPosition(), 0);
+    // Focus selects the whole text and still keeps its start in view.
+    ui->txtError->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(ui->txtError->selectedText(), error);
+    EXPECT_EQ(ui->txtError->cursorPosition(), 0);
+    window->hide();
+}
+
+TEST_F(Shell, ConnectPanelBoxesLoseTheirSelectionWhenDisabled)
+{
+    auto window = open();
+    Ui::frmTablora *ui = window->ui;
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ui->txtServer->setText(QStringLiteral("localhost"));
+    ui->txtServer->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+    ASSERT_TRUE(ui->txtServer->hasSelectedText());
+    window->EnableControls(true);
+    QApplication::processEvents();
+    for (QLineEdit *box : {ui->txtServer, ui->txtUser, ui->txtPass, ui->txtPort}) {
+        EXPECT_FALSE(box->isEnabled());
+        EXPECT_FALSE(box->hasSelectedText()) << box->objectName().toStdString();
+    }
+    window->hide();
+}
+
 TEST_F(Shell, OptionButtonsSwitchPanelsAndViews)
 {
     auto window = open();
@@ -245,6 +285,19 @@ TEST_F(Shell, EveryControlHasANameForAssistiveTechnology)
 {
     auto window = open();
     EXPECT_EQ(unnamedControls(window.get()), QStringList());
+    // A label that shows a value is read with the value; a list and a grid with their caption.
+    auto name = [](QWidget *w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    window->ShowCount(10, 3);
+    EXPECT_EQ(name(window->ui->lblCnt), QStringLiteral("3/10"));
+    EXPECT_EQ(name(window->ui->picStatus), QStringLiteral("30%"));
+    window->ui->lblTableName->setText(QStringLiteral("items"));
+    EXPECT_EQ(name(window->ui->lblTableName), QStringLiteral("items"));
+    EXPECT_EQ(name(window->ui->lstDb), QStringLiteral("database"));
+    EXPECT_EQ(name(window->ui->lstTables), QStringLiteral("table & view"));
+    EXPECT_EQ(name(window->ui->flGrid_Field), QStringLiteral("fields"));
+    EXPECT_EQ(name(window->ui->txtServer), QStringLiteral("SERVER"));
     frmAbout about;
     EXPECT_EQ(unnamedControls(&about), QStringList());
 }

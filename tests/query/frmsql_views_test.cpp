@@ -10,6 +10,7 @@
 #include "recordtextview.h"
 #include "ui_frmsql.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 
@@ -227,6 +228,43 @@ TEST(RecordTextView, SelectsAndCopiesAcrossLines)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("id\t名前\n-------\n1"));
     view.clear();
     EXPECT_EQ(view.toPlainText(), QString());
+}
+
+// Assistive technology reads the text view through Qt's text interface: text, caret and selection, and
+// moves the caret through it.
+TEST(RecordTextView, ExposesTextCaretAndSelectionToAssistiveTechnology)
+{
+    RecordTextView view;
+    view.setAccessibleName(QStringLiteral("ﾃｷｽﾄ"));
+    view.resize(300, 200);
+    view.show();
+    view.setPlainText(QStringLiteral("id\t名前\r\n1\t東京\r\n"));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(accessible, nullptr);
+    QAccessibleTextInterface *text = accessible->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("ﾃｷｽﾄ"));
+    EXPECT_TRUE(accessible->state().readOnly);
+    EXPECT_EQ(text->characterCount(), 11);
+    EXPECT_EQ(text->text(0, 11), QStringLiteral("id\t名前\n1\t東京\n"));
+    EXPECT_EQ(text->text(3, 8), QStringLiteral("名前\n1\t"));
+    EXPECT_EQ(text->cursorPosition(), 0);
+    EXPECT_EQ(text->selectionCount(), 0);
+
+    QTest::keyClick(&view, Qt::Key_Down);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(text->cursorPosition(), 10);
+    ASSERT_EQ(text->selectionCount(), 1);
+    int start = -1, end = -1;
+    text->selection(0, &start, &end);
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(6, 10));
+    EXPECT_EQ(view.selectedText(), QStringLiteral("1\t東京"));
+
+    text->setSelection(0, 3, 5);
+    EXPECT_EQ(view.selectedText(), QStringLiteral("名前"));
+    text->setCursorPosition(10);
+    EXPECT_FALSE(view.hasSelection());
+    EXPECT_EQ(text->cursorPosition(), 10);
 }
 
 // Saves a picture of the window after a run, to look at: TABLORA_SCREENSHOT=out.png, best under the xcb
