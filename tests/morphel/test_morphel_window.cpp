@@ -84,6 +84,24 @@ TEST_F(FormTest, ResizingTheWindowRescalesItsControls)
     EXPECT_EQ(morphel->size(), QSize(33, 33));
 }
 
+// Widgets are placed in device-independent pixels (1/96 inch) whatever the screen's dpi, font dpi or scale
+// factor: the design size in twips is the form's size in its .ui, so a window shown at its design size
+// keeps every control and font as designed. (Also run with QT_FONT_DPI=144 and QT_SCALE_FACTOR=1.5.)
+TEST_F(FormTest, AtItsDesignSizeNothingIsRescaledAtAnyDpi)
+{
+    showWindow(form);
+    EXPECT_TRUE(ui.Morphel1->isWorking());
+    EXPECT_EQ(form.size(), QSize(400, 300));
+    EXPECT_EQ(ui.Text1_0->geometry(), QRect(10, 10, 100, 20));
+    EXPECT_EQ(ui.Text1_1->geometry(), QRect(10, 40, 100, 20));
+    EXPECT_DOUBLE_EQ(ui.lblTitle->font().pointSizeF(), 10);
+    EXPECT_DOUBLE_EQ(ui.cmdOk->font().pointSizeF(), 12);
+    // Twice the size doubles geometry and fonts, at any dpi alike.
+    resizeWindow(form, 800, 600);
+    EXPECT_EQ(ui.Text1_0->geometry(), QRect(20, 20, 200, 40));
+    EXPECT_DOUBLE_EQ(ui.cmdOk->font().pointSizeF(), 24);
+}
+
 TEST_F(FormTest, MinimiseChangesNothingAndRestoreAtTheSameSizeRunsNoPass)
 {
     showWindow(form);
