@@ -81,6 +81,9 @@ frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
         if (!ui->lstDb->selectedItems().isEmpty())
             lstDb_Click();
     });
+    // Entries of one line each: a list of ten thousand tables is laid out without measuring each one.
+    ui->lstTables->setUniformItemSizes(true);
+    ui->lstProcFunc->setUniformItemSizes(true);
     connect(ui->lstTables, &QListWidget::itemSelectionChanged, this, [this] {
         if (!ui->lstTables->selectedItems().isEmpty())
             lstTables_Click();
@@ -249,8 +252,16 @@ void frmTablora::EnableControls(bool connected)
 void frmTablora::ShowCount(int total, int current)
 {
     ui->lblCnt->setText(QString::number(current) + QLatin1Char('/') + QString::number(total));
+    const double fraction = total == 0 ? 0.0 : double(current) / double(total);
+    // Painted at most every few tens of milliseconds, so a run over thousands of tables pays no paint per
+    // table; the first and the last position are painted at once.
+    if (m_countPainted.isValid() && m_countPainted.elapsed() < 30 && current != 0 && current + 1 < total) {
+        ui->picStatus->drawLater(fraction, false);
+        return;
+    }
+    m_countPainted.start();
     Events::pump();
-    DrawStatus(total == 0 ? 0.0 : double(current) / double(total), false);
+    DrawStatus(fraction, false);
     // The pump runs at most every few tens of milliseconds; the counter is shown with the box all the same.
     if (ui->lblCnt->isVisible())
         ui->lblCnt->repaint();

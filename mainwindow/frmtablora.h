@@ -4,6 +4,7 @@
 #include "core/tls.h"
 #include "ui_frmtablora.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -122,4 +123,5 @@ private:
     // The CA file chosen on the panel, copied into the session with the other entries on connecting.
     QString m_tlsCa;
     bool m_activatePending = true; // the first showing activates the window
+    QElapsedTimer m_countPainted;  // when ShowCount last painted
 };

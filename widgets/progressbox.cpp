@@ -70,6 +70,13 @@ void ProgressBox::draw(double fraction, bool exact)
         update();
 }
 
+void ProgressBox::drawLater(double fraction, bool exact)
+{
+    m_fraction = fraction;
+    m_exact = exact;
+    update();
+}
+
 QString ProgressBox::text() const
 {
     return QString::number(percent(m_fraction, m_exact)) + QLatin1Char('%');

@@ -21,6 +21,8 @@ public:
 
     // Draws the box now when it is on screen (later otherwise).
     void draw(double fraction, bool exact);
+    // Takes the fraction and draws it with the next paint of the window.
+    void drawLater(double fraction, bool exact);
     double fraction() const { return m_fraction; }
     bool exact() const { return m_exact; }
     QString text() const;

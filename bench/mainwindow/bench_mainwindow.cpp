@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -29,7 +30,8 @@
 
 namespace {
 
-const QString Database = QStringLiteral("tablora_bench_mainwindow");
+const QString Database = QStringLiteral("tablora_bench_schema");
+const QString WideDatabase = QStringLiteral("tablora_bench_wide");
 
 class QuietDialogs : public Dialogs
 {
@@ -154,40 +156,85 @@ private:
     qint64 m_longest = 0;
 };
 
-void createSchema(Connection &admin, int tables)
+// Runs SQL text through the command-line client, several clients side by side: creating a table waits
+// for the disk, so ten thousand of them go faster in parallel.
+void runClients(const QStringList &scripts)
 {
-    exec(admin, QStringLiteral("DROP DATABASE IF EXISTS ") + Database);
-    exec(admin, QStringLiteral("CREATE DATABASE ") + Database);
-    // Setting up ten thousand tables need not wait for the disk.
-    const QString flush = scalarOf(admin, QStringLiteral("SELECT @@innodb_flush_log_at_trx_commit"));
-    exec(admin, QStringLiteral("SET GLOBAL innodb_flush_log_at_trx_commit = 0"));
-    for (int i = 1; i <= tables; ++i)
-        exec(admin, QStringLiteral("CREATE TABLE %1.t%2 (id INT PRIMARY KEY, name VARCHAR(40), "
-                                   "added DATETIME NULL) ENGINE=InnoDB").arg(Database).arg(i, 5, 10, QChar('0')));
-    for (int i = 1; i <= 500; ++i)
-        exec(admin, QStringLiteral("CREATE VIEW %1.v%2 AS SELECT id, name FROM %1.t%3")
-                        .arg(Database).arg(i, 3, 10, QChar('0')).arg(i, 5, 10, QChar('0')));
-    for (int i = 1; i <= 250; ++i) {
-        exec(admin, QStringLiteral("CREATE PROCEDURE %1.p%2(IN x INT) SELECT x + %2")
-                        .arg(Database).arg(i, 3, 10, QChar('0')));
-        exec(admin, QStringLiteral("CREATE FUNCTION %1.f%2(x INT) RETURNS INT DETERMINISTIC RETURN x + %2")
-                        .arg(Database).arg(i, 3, 10, QChar('0')));
+    const SandboxServer &server = SandboxServer::get();
+    const QString client = QFileInfo::exists(QStringLiteral("/usr/bin/mariadb")) ? QStringLiteral("mariadb")
+                                                                                   : QStringLiteral("mysql");
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const QString &script : scripts) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(client, {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"),
+                                QStringLiteral("-P") + server.port, QStringLiteral("-u") + server.user,
+                                QStringLiteral("-p") + server.password});
+        process->waitForStarted();
+        process->write(script.toUtf8());
+        process->closeWriteChannel();
+        running.push_back(std::move(process));
     }
-    exec(admin, QStringLiteral("SET GLOBAL innodb_flush_log_at_trx_commit = ") + flush);
+    for (auto &process : running)
+        process->waitForFinished(-1);
 }
 
-// The statements of choosing a database, sent in a bare loop.
-double bareListing(MYSQL *m, const QString &database)
+bool keep()
 {
-    QElapsedTimer t;
+    return qEnvironmentVariableIntValue("TABLORA_BENCH_KEEP") == 1;
+}
+
+void createSchema(Connection &admin, int tables)
+{
+    if (keep() && scalarOf(admin, QStringLiteral("SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                                                 "TABLE_SCHEMA = '%1'").arg(Database)).toInt() == tables + 500)
+        return;
+    exec(admin, QStringLiteral("DROP DATABASE IF EXISTS ") + Database);
+    exec(admin, QStringLiteral("CREATE DATABASE ") + Database);
+    constexpr int Clients = 8;
+    QStringList scripts(Clients);
+    for (int i = 1; i <= tables; ++i)
+        scripts[i % Clients] += QStringLiteral("CREATE TABLE %1.t%2 (id INT PRIMARY KEY, name VARCHAR(40), "
+                                               "added DATETIME NULL) ENGINE=InnoDB;\n")
+                                    .arg(Database).arg(i, 5, 10, QChar('0'));
+    runClients(scripts);
+    scripts = QStringList(Clients);
+    for (int i = 1; i <= 500; ++i)
+        scripts[i % Clients] += QStringLiteral("CREATE VIEW %1.v%2 AS SELECT id, name FROM %1.t%3;\n")
+                                    .arg(Database).arg(i, 3, 10, QChar('0')).arg(i, 5, 10, QChar('0'));
+    for (int i = 1; i <= 250; ++i) {
+        scripts[i % Clients] += QStringLiteral("CREATE PROCEDURE %1.p%2(IN x INT) SELECT x + %2;\n")
+                                    .arg(Database).arg(i, 3, 10, QChar('0'));
+        scripts[i % Clients] += QStringLiteral("CREATE FUNCTION %1.f%2(x INT) RETURNS INT DETERMINISTIC "
+                                               "RETURN x + %2;\n").arg(Database).arg(i, 3, 10, QChar('0'));
+    }
+    runClients(scripts);
+}
+
+void dropDatabase(Connection &admin, const QString &database)
+{
+    if (!keep())
+        exec(admin, QStringLiteral("DROP DATABASE IF EXISTS ") + database);
+}
+
+// The statements of choosing a database, sent in a bare loop. longest: the longest single statement.
+double bareListing(MYSQL *m, const QString &database, double *longest)
+{
+    QElapsedTimer t, one;
     t.start();
+    *longest = 0;
+    auto timed = [&](const QByteArray &sql, QList<QByteArray> *names = nullptr) {
+        one.start();
+        bare(m, sql, names, 0);
+        *longest = std::max(*longest, seconds(one));
+    };
     QList<QByteArray> names;
-    bare(m, ("show tables from " + database + ";").toUtf8(), &names, 0);
+    timed(("show tables from " + database + ";").toUtf8(), &names);
     for (const QByteArray &name : names)
-        bare(m, "show create table " + database.toUtf8() + "." + name + ";");
-    bare(m, "show procedure status ;");
-    bare(m, "show function status");
-    bare(m, ("show table status from " + database + " ;").toUtf8());
+        timed("show create table " + database.toUtf8() + "." + name + ";");
+    timed("show procedure status ;");
+    timed("show function status");
+    timed(("show table status from " + database + " ;").toUtf8());
     return seconds(t);
 }
 
@@ -211,39 +258,53 @@ int listsMode(int tables)
     {
         MainWindowBench bench;
         Ui::frmTablora *ui = bench.window->ui;
-        double window = 1e9, baseline = 1e9;
+        double window = 1e9, baseline = 1e9, longest = 0;
         qint64 gap = 0;
         EventGap gaps;
-        for (int i = 0; i < 2; ++i) {
-            baseline = std::min(baseline, bareListing(bench.handle(), Database));
+        // The first round warms the server's caches; the best of the next two counts.
+        for (int i = 0; i < 3; ++i) {
+            double statement = 0;
+            const double b = bareListing(bench.handle(), Database, &statement);
             ui->cmdShowDb->click();
             QElapsedTimer t;
             gaps.start();
             t.start();
             bench.choose(ui->lstDb, Database);
-            window = std::min(window, seconds(t));
-            gap = std::max(gap, gaps.stop());
+            const double w = seconds(t);
+            const qint64 g = gaps.stop();
+            if (i == 0)
+                continue;
+            baseline = std::min(baseline, b);
+            window = std::min(window, w);
+            gap = std::max(gap, g);
+            longest = std::max(longest, statement);
         }
         printf("lists entries: %d tables and views, %d routines, %d status rows\n", ui->lstTables->count(),
                ui->lstProcFunc->count(), ui->flGrid_Status->Rows() - 1);
         printf("lists bare statements: %.3f s\n", baseline);
         printf("lists main window, database chosen: %.3f s\n", window);
         printf("lists ratio vs bare statements: %.2f (target <= 1.2)\n", window / baseline);
-        printf("lists longest wait for events while filling: %lld ms (target < 100)\n", gap);
+        printf("lists longest wait for events while filling: %lld ms (the longest single statement alone: "
+               "%.0f ms)\n", gap, longest * 1000);
 
         QStringList entries;
         for (int i = 0; i < ui->lstTables->count(); ++i)
             entries << ui->lstTables->item(i)->text();
         double check = 1e9, bareChecks = 1e9;
-        for (int i = 0; i < 2; ++i) {
-            bareChecks = std::min(bareChecks, bareCheck(bench.handle(), Database, entries));
+        for (int i = 0; i < 3; ++i) {
+            const double b = bareCheck(bench.handle(), Database, entries);
             bench.dialogs.messages.clear();
             QElapsedTimer t;
             gaps.start();
             t.start();
             ui->cmdCheckTable->click();
-            check = std::min(check, seconds(t));
-            gap = gaps.stop();
+            const double w = seconds(t);
+            const qint64 g = gaps.stop();
+            if (i == 0)
+                continue;
+            bareChecks = std::min(bareChecks, b);
+            check = std::min(check, w);
+            gap = g;
         }
         printf("check message: %s\n", qPrintable(bench.dialogs.messages.value(1).left(60)));
         printf("check bare statements: %.3f s\n", bareChecks);
@@ -252,7 +313,7 @@ int listsMode(int tables)
         printf("check longest wait for events: %lld ms\n", gap);
         failed = window / baseline > 1.2 || check / bareChecks > 1.1;
     }
-    exec(*admin, QStringLiteral("DROP DATABASE ") + Database);
+    dropDatabase(*admin, Database);
     return failed;
 }
 
@@ -261,8 +322,8 @@ int dataMode()
     constexpr int Rows = 10000;
     constexpr int Columns = 50;
     auto admin = SandboxServer::get().connect();
-    exec(*admin, QStringLiteral("DROP DATABASE IF EXISTS ") + Database);
-    exec(*admin, QStringLiteral("CREATE DATABASE ") + Database);
+    exec(*admin, QStringLiteral("DROP DATABASE IF EXISTS ") + WideDatabase);
+    exec(*admin, QStringLiteral("CREATE DATABASE ") + WideDatabase);
     QStringList columns, values;
     for (int c = 0; c < Columns; ++c) {
         columns << QStringLiteral("c%1 TEXT").arg(c);
@@ -271,19 +332,17 @@ int dataMode()
                                  " seq))").arg(c % 11).replace(QStringLiteral("%%"), QStringLiteral("%"));
     }
     exec(*admin, QStringLiteral("CREATE TABLE %1.wide (id INT PRIMARY KEY, %2) ENGINE=InnoDB")
-                     .arg(Database, columns.join(QStringLiteral(", "))));
-    exec(*admin, QStringLiteral("INSERT INTO %1.wide SELECT seq, %2 FROM seq_1_to_%3")
-                     .arg(Database, values.join(QStringLiteral(", "))).arg(Rows));
-    const QString bytes = scalarOf(*admin, QStringLiteral("SELECT SUM(LENGTH(CONCAT_WS('', %1))) FROM %2.wide")
-                                               .arg(QStringLiteral("c0"), Database));
+                     .arg(WideDatabase, columns.join(QStringLiteral(", "))));
+    exec(*admin, QStringLiteral("INSERT INTO %1.wide SELECT seq, %2 FROM %1.seq_1_to_%3")
+                     .arg(WideDatabase, values.join(QStringLiteral(", "))).arg(Rows));
     int failed = 0;
     {
         MainWindowBench bench;
         Ui::frmTablora *ui = bench.window->ui;
-        bench.choose(ui->lstDb, Database);
+        bench.choose(ui->lstDb, WideDatabase);
         bench.choose(ui->lstTables, QStringLiteral("[TABLE]\twide"));
         ui->cboLimit->setCurrentIndex(ui->cboLimit->findText(QStringLiteral("10000")));
-        const QByteArray sql = ("select * from " + Database + ".wide limit 10000").toUtf8();
+        const QByteArray sql = ("select * from " + WideDatabase + ".wide limit 10000").toUtf8();
         double window = 1e9, baseline = 1e9;
         for (int i = 0; i < 3; ++i) {
             QElapsedTimer b;
@@ -295,7 +354,6 @@ int dataMode()
             ui->cmdDataGet->click();
             window = std::min(window, seconds(t));
         }
-        Q_UNUSED(bytes);
         printf("data rows shown: %s of %d columns\n", qPrintable(ui->lblRecordCount->text()),
                ui->flGrid_Data->Cols());
         printf("data bare fetch loop: %.3f s\n", baseline);
@@ -303,7 +361,7 @@ int dataMode()
         printf("data ratio vs bare fetch loop: %.2f (target <= 1.2)\n", window / baseline);
         failed = window / baseline > 1.2;
     }
-    exec(*admin, QStringLiteral("DROP DATABASE ") + Database);
+    dropDatabase(*admin, WideDatabase);
     return failed;
 }
 
@@ -314,7 +372,7 @@ int usersMode()
     // The accounts go straight into the grant table: five thousand CREATE USER would take a while.
     exec(*admin, QStringLiteral("DELETE FROM mysql.global_priv WHERE User LIKE 'tbench\\_%'"));
     exec(*admin, QStringLiteral("INSERT INTO mysql.global_priv (Host, User, Priv) SELECT 'localhost', "
-                                "CONCAT('tbench_', LPAD(seq, 5, '0')), '{}' FROM seq_1_to_%1").arg(Accounts));
+                                "CONCAT('tbench_', LPAD(seq, 5, '0')), '{}' FROM mysql.seq_1_to_%1").arg(Accounts));
     exec(*admin, QStringLiteral("FLUSH PRIVILEGES"));
     const QString chosen = QStringLiteral("tbench_02500");
     exec(*admin, QStringLiteral("GRANT SELECT ON shop.* TO '%1'@'localhost'").arg(chosen));

@@ -1,7 +1,8 @@
 // The query window's runs over a large result, against the command-line client and a bare Connector/C
 // loop run in the same command. One mode per command:
 //   bench_query stream [rows]    streamed run to sqldump.dat: time and peak memory
-//   bench_query display [rows]   displayed run (grid and text): time and peak memory
+//   bench_query display [rows]   displayed run (grid and text): time, peak memory, jumping to the end
+//   (rows above 1,000,000: the million-row table joined with a run of numbers, one more column)
 //   bench_query stop             stopping runs over 10,000,000 rows, and a run still inside the server
 //   bench_query all [rows]       the three above, each in a process of its own
 //   bench_query show [view]      the window after a run over the shop database (for a screenshot)
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -130,12 +132,17 @@ struct Bench
     QTemporaryDir temp;
     std::unique_ptr<frmSql> window;
     QString table;
+    QString sql; // all rows of the run
 
     explicit Bench(int rows)
     {
         Dialogs::install(&dialogs);
         auto admin = server.connect();
-        table = BenchTable::ensure(*admin, rows);
+        constexpr int Million = 1000000;
+        table = BenchTable::ensure(*admin, std::min(rows, Million));
+        sql = rows <= Million ? QStringLiteral("select * from %1").arg(table)
+                              : QStringLiteral("select w.*, s.seq from %1 w join tablora_bench.seq_1_to_%2 s")
+                                    .arg(table).arg(rows / Million);
         Session &s = Session::instance();
         s.server = server.host;
         s.user = server.user;
@@ -177,7 +184,7 @@ struct Bench
 int streamMode(int rows)
 {
     Bench bench(rows);
-    const QString sql = QStringLiteral("select * from %1").arg(bench.table);
+    const QString sql = bench.sql;
     const QString clientOut = bench.temp.filePath(QStringLiteral("client.txt"));
     const QString bareOut = bench.temp.filePath(QStringLiteral("bare.txt"));
     bench.window->ui->ckNoTextNoGrid->click();
@@ -202,24 +209,39 @@ int streamMode(int rows)
     printf("stream query window: %.3f s\n", ours);
     printf("stream ratio vs client: %.2f (target <= 1.0)\n", ours / client);
     printf("stream ratio vs bare loop: %.2f (target <= 1.6)\n", ours / bare);
-    printf("stream peak memory growth: %.1f MB (target < 60)\n", peakKb / 1024.0);
+    printf("stream peak memory growth: %.1f MB (target < 10)\n", peakKb / 1024.0);
     return 0;
+}
+
+// Milliseconds to scroll a view to its end and paint it, then back to its start and paint it.
+double jumpMs(QAbstractScrollArea *view)
+{
+    QElapsedTimer t;
+    t.start();
+    QScrollBar *bar = view->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    view->viewport()->repaint();
+    bar->setValue(0);
+    view->viewport()->repaint();
+    return t.nsecsElapsed() / 1e6;
 }
 
 int displayMode(int rows)
 {
     Bench bench(rows);
-    const QString sql = QStringLiteral("select * from %1").arg(bench.table);
+    const QString sql = bench.sql;
     const QString clientOut = bench.temp.filePath(QStringLiteral("client.txt"));
+    // The big result is read once or twice only: it is long, and the machine is shared.
+    const int runs = rows > 1000000 ? 1 : 2;
     double client = 1e9;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < runs + 1; ++i)
         client = std::min(client, clientSeconds(bench.server, sql, clientOut));
     const double textBytes = QFileInfo(clientOut).size();
     QFile::remove(clientOut);
     // Each run starts from an empty grid and text box, so the peak covers one full result.
     double ours = 1e9;
     long peakKb = 0;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < runs; ++i) {
         bench.run(QStringLiteral("select 1"));
         bench.window->ui->txtRecord->clear();
         const long before = statusKb("VmRSS:");
@@ -231,9 +253,14 @@ int displayMode(int rows)
     printf("display result as text (client output): %.1f MB\n", megabytes(textBytes));
     printf("display client (mariadb -B --quick > file): %.3f s\n", client);
     printf("display query window, grid and text filled: %.3f s\n", ours);
-    printf("display ratio vs client: %.2f (target <= 3.0)\n", ours / client);
+    printf("display ratio vs client: %.2f (target <= 1.0)\n", ours / client);
     printf("display peak memory growth: %.1f MB\n", peakKb / 1024.0);
-    printf("display peak memory / result as text: %.2f (target <= 3.0)\n", peakKb * 1024.0 / textBytes);
+    printf("display peak memory / result as text: %.2f (target <= 1.3)\n", peakKb * 1024.0 / textBytes);
+    bench.window->optRecord[0]->click();
+    const double text = jumpMs(bench.window->ui->txtRecord);
+    bench.window->optRecord[1]->click();
+    const double grid = jumpMs(bench.window->ui->flgrid_Record);
+    printf("display jump to the end and back, drawn: text %.1f ms, grid %.1f ms\n", text, grid);
     return 0;
 }
 
