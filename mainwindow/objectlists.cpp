@@ -360,7 +360,8 @@ void frmTablora::cmdDataGet_Click()
     grid->setRedraw(false);
     std::unique_ptr<Recordset> rs;
     try {
-        rs = session.db().Execute(QStringLiteral("select * from ") +
+        // Read as the rows arrive: each value is copied once, straight into the grid.
+        rs = session.db().ExecuteStreaming(QStringLiteral("select * from ") +
                                   SqlText::qualified(session.database, table) + QStringLiteral(" limit ") +
                                   ui->cboLimit->currentText());
         const int rows = rs ? fillFromRecordset(grid, *rs, palette().color(QPalette::Button)) : 0;

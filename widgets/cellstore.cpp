@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/mman.h>
 
 namespace {
 
@@ -22,6 +23,45 @@ std::uint32_t takeNumber(const char *&p)
     }
 }
 
+}
+
+void CellStore::Release::operator()(char *data) const
+{
+    if (mapped)
+        munmap(data, size);
+    else
+        delete[] data;
+}
+
+// A fresh page costs a fault when first written, and faults are dear on some machines (a virtual machine
+// may take microseconds each): large blocks are laid on huge pages where the system offers them, a fault
+// per 2 MB instead of one per 4 KB.
+CellStore::Block CellStore::newBlock(std::size_t capacity)
+{
+    constexpr std::size_t Huge = 2u << 20;
+    Block block;
+    if (capacity >= Huge) {
+        capacity = (capacity + Huge - 1) & ~(Huge - 1);
+        void *mapped = mmap(nullptr, capacity + Huge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                            -1, 0);
+        if (mapped != MAP_FAILED) {
+            // Aligned to a huge page: the part before and after goes back at once.
+            const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+            const std::uintptr_t aligned = (start + Huge - 1) & ~std::uintptr_t(Huge - 1);
+            if (aligned > start)
+                munmap(mapped, aligned - start);
+            if (const std::size_t tail = (start + capacity + Huge) - (aligned + capacity))
+                munmap(reinterpret_cast<void *>(aligned + capacity), tail);
+            madvise(reinterpret_cast<void *>(aligned), capacity, MADV_HUGEPAGE);
+            block.capacity = capacity;
+            block.data = std::unique_ptr<char, Release>(reinterpret_cast<char *>(aligned),
+                                                        Release{capacity, true});
+            return block;
+        }
+    }
+    block.capacity = capacity;
+    block.data = std::unique_ptr<char, Release>(new char[capacity], Release{capacity, false});
+    return block;
 }
 
 CellStore::CellStore() : m_nextBlock(FirstBlock) {}
@@ -82,10 +122,7 @@ CellStore::Cell CellStore::cell(std::size_t row, int col) const
 char *CellStore::room(std::size_t size)
 {
     if (m_blocks.empty() || m_blocks.back().capacity - m_blocks.back().size < size) {
-        Block block;
-        block.capacity = std::max(m_nextBlock, size);
-        block.data.reset(new char[block.capacity]);
-        m_blocks.push_back(std::move(block));
+        m_blocks.push_back(newBlock(std::max(m_nextBlock, size)));
         m_nextBlock = std::min(LargestBlock, m_nextBlock * 2);
     }
     Block &last = m_blocks.back();

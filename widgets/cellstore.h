@@ -69,12 +69,20 @@ private:
         std::uint32_t block;
         std::uint32_t offset;
     };
+    // Large blocks are mapped on huge pages (see newBlock) and unmapped when freed.
+    struct Release
+    {
+        std::size_t size;
+        bool mapped;
+        void operator()(char *data) const;
+    };
     struct Block
     {
-        std::unique_ptr<char[]> data;
+        std::unique_ptr<char, Release> data;
         std::size_t size = 0;
         std::size_t capacity = 0;
     };
+    static Block newBlock(std::size_t capacity);
     static constexpr std::size_t PageBits = 14;
     static constexpr std::size_t PageSize = std::size_t(1) << PageBits;
 
