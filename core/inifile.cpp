@@ -11,10 +11,19 @@ namespace {
 
 constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
 
+// One line as the file holds it: its bytes and its own ending ("\r\n", "\n", or none on a last line).
+// Lines that the program does not write go back exactly as they came, whatever their encoding.
+struct Line
+{
+    QByteArray bytes;
+    QByteArray end;
+    QString text() const { return CodePage::toUnicode(bytes); }
+};
+
 struct Lines
 {
-    QStringList lines;
-    QString eol = QStringLiteral("\n");
+    QList<Line> lines;
+    QByteArray eol = "\n"; // for lines the program adds: the file's own
     bool readable = true; // false: the file exists but could not be read
 };
 
@@ -28,15 +37,27 @@ Lines load(const QString &path)
         result.readable = false;
         return result;
     }
-    const QString text = CodePage::toUnicode(file.readAll());
-    if (text.contains(QLatin1String("\r\n")))
-        result.eol = QStringLiteral("\r\n");
-    result.lines = text.split(QLatin1Char('\n'));
-    for (QString &line : result.lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    if (!result.lines.isEmpty() && result.lines.last().isEmpty())
-        result.lines.removeLast();
+    const QByteArray raw = file.readAll();
+    if (raw.contains("\r\n"))
+        result.eol = "\r\n";
+    qsizetype from = 0;
+    while (from < raw.size()) {
+        const qsizetype newline = raw.indexOf('\n', from);
+        Line line;
+        if (newline < 0) {
+            line.bytes = raw.mid(from);
+            from = raw.size();
+        } else {
+            line.bytes = raw.mid(from, newline - from);
+            line.end = "\n";
+            from = newline + 1;
+        }
+        if (line.bytes.endsWith('\r') && !line.end.isEmpty()) {
+            line.bytes.chop(1);
+            line.end = "\r\n";
+        }
+        result.lines << line;
+    }
     return result;
 }
 
@@ -74,14 +95,16 @@ QString encodeValue(const QString &value)
     return value;
 }
 
-void setValue(QStringList &lines, const QString &section, const QString &key, const QString &value)
+void setValue(Lines &content, const QString &section, const QString &key, const QString &value)
 {
-    const QString line = key + QLatin1Char('=') + encodeValue(value);
+    QList<Line> &lines = content.lines;
+    const Line line{CodePage::fromUnicode(key + QLatin1Char('=') + encodeValue(value)), content.eol};
     int sectionAt = -1;
     int lastInSection = -1;
     QString name, current;
     for (int i = 0; i < lines.size(); ++i) {
-        if (isSection(lines.at(i), &name)) {
+        const QString text = lines.at(i).text();
+        if (isSection(text, &name)) {
             if (sectionAt >= 0)
                 break;
             if (name.compare(section, Qt::CaseInsensitive) == 0)
@@ -90,19 +113,28 @@ void setValue(QStringList &lines, const QString &section, const QString &key, co
         }
         if (sectionAt < 0)
             continue;
-        if (isKey(lines.at(i), key, &current)) {
-            lines[i] = line;
+        if (isKey(text, key, &current)) {
+            // The line keeps its own ending.
+            lines[i].bytes = line.bytes;
             return;
         }
-        if (!lines.at(i).trimmed().isEmpty())
+        if (!text.trimmed().isEmpty())
             lastInSection = i;
     }
+    // A line added after the last one: that one gets its ending first.
+    const auto endBefore = [&](int at) {
+        if (at > 0 && lines[at - 1].end.isEmpty())
+            lines[at - 1].end = content.eol;
+    };
     if (sectionAt < 0) {
-        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-            lines << QString();
-        lines << QLatin1Char('[') + section + QLatin1Char(']') << line;
+        endBefore(int(lines.size()));
+        if (!lines.isEmpty() && !lines.last().text().trimmed().isEmpty())
+            lines << Line{QByteArray(), content.eol};
+        lines << Line{CodePage::fromUnicode(QLatin1Char('[') + section + QLatin1Char(']')), content.eol}
+              << line;
         return;
     }
+    endBefore(lastInSection + 1);
     lines.insert(lastInSection + 1, line);
 }
 
@@ -112,10 +144,10 @@ bool store(const QString &path, const Lines &content)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QString text = content.lines.join(content.eol);
-    if (!content.lines.isEmpty())
-        text += content.eol;
-    file.write(CodePage::fromUnicode(text));
+    QByteArray bytes;
+    for (const Line &line : content.lines)
+        bytes += line.bytes + line.end;
+    file.write(bytes);
     return file.commit();
 }
 
@@ -128,7 +160,8 @@ QString read(const QString &path, const QString &section, const QString &key, co
     const Lines content = load(path);
     bool inSection = false;
     QString name, raw;
-    for (const QString &line : content.lines) {
+    for (const Line &entry : content.lines) {
+        const QString line = entry.text();
         if (isSection(line, &name)) {
             inSection = name.compare(section, Qt::CaseInsensitive) == 0;
             continue;
@@ -161,7 +194,7 @@ bool writeAll(const QString &path, const QList<Entry> &entries)
     if (!content.readable)
         return false; // never replace a file whose content we could not read
     for (const Entry &e : entries)
-        setValue(content.lines, e.section, e.key, e.value);
+        setValue(content, e.section, e.key, e.value);
     return store(path, content);
 }
 

@@ -3,8 +3,9 @@
 #include <QString>
 
 // Private-profile reading and writing of an initialisation file: [sections] and key=value lines.
-// Lookups ignore letter case; writing changes the one line in place and keeps every other section, key,
-// comment and the file's line endings. Text is read and written in the system code page.
+// Lookups ignore letter case; writing changes the one line in place and keeps every other line byte for
+// byte (sections, keys, comments, line endings, text in any encoding). The program's own lines are read
+// and written in the system code page.
 namespace IniFile {
 
 // Like GetPrivateProfileString: the value cut to size - 1 characters and trimmed of blanks, or the default.

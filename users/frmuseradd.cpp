@@ -17,6 +17,7 @@ using namespace UserPrivileges;
 namespace {
 
 const QString NewLine = QStringLiteral("新規");
+
 const QString NoDatabase = QStringLiteral("*");
 
 template <std::size_t N>
@@ -26,6 +27,16 @@ void resetBoxes(const std::array<QCheckBox *, N> &boxes)
         box->setChecked(false);
         frmUserAdd::setTag(box, QStringLiteral("0"));
     }
+}
+
+template <std::size_t N>
+QStringList boxKeywords(const std::array<Privilege, N> &model)
+{
+    QStringList keywords;
+    for (const Privilege &privilege : model)
+        if (*privilege.keyword)
+            keywords << QString::fromLatin1(privilege.keyword);
+    return keywords;
 }
 
 template <std::size_t N>
@@ -138,11 +149,27 @@ QString frmUserAdd::esc(const QString &value) const
 
 QString frmUserAdd::escDq(const QString &value) const
 {
-    // Under NO_BACKSLASH_ESCAPES the connection doubles only the apostrophe, which a "..." literal takes as
-    // two: there the double quote is doubled instead and nothing else is touched.
+    // A doubled double quote stands for one in a "..." string and in a "..." identifier (ANSI_QUOTES)
+    // alike, and an apostrophe needs nothing there; only a backslash depends on the mode.
+    QString escaped = value;
+    if (escaped.contains(QLatin1Char('\\')) && backslashEscapes())
+        escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return escaped;
+}
+
+bool frmUserAdd::backslashEscapes() const
+{
+    // Under NO_BACKSLASH_ESCAPES the connection's own escaping leaves a backslash alone.
     if (esc(QStringLiteral("\\")) == QLatin1String("\\"))
-        return QString(value).replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return esc(value);
+        return false;
+    try {
+        std::unique_ptr<Recordset> rs = Session::instance().db().Execute(
+            QStringLiteral("select @@session.sql_mode"));
+        return !(rs && !rs->Eof() && rs->Value(0).contains(QLatin1String("ANSI_QUOTES")));
+    } catch (const std::exception &) {
+        return true;
+    }
 }
 
 QString frmUserAdd::shownUser() const
@@ -213,6 +240,7 @@ void frmUserAdd::setComboText(QComboBox *combo, const QString &text)
 
 void frmUserAdd::Form_Load()
 {
+    ReadCurrentUser();
     sInit();
 }
 
@@ -232,9 +260,26 @@ void frmUserAdd::MakeList()
     trapped([&] {
         Recordset &rs = query(QStringLiteral("select * from mysql.user"));
         m_ui->lstUser->addItem(NewLine);
-        for (; !rs.Eof(); rs.MoveNext())
-            m_ui->lstUser->addItem(rs.Value(QStringLiteral("Host")) + QLatin1Char('\t')
-                                   + rs.Value(QStringLiteral("User")));
+        for (; !rs.Eof(); rs.MoveNext()) {
+            const QString host = rs.Value(QStringLiteral("Host"));
+            const QString user = rs.Value(QStringLiteral("User"));
+            // The account stays beside its line: a tab in a name cannot change whom the line acts on.
+            auto *item = new QListWidgetItem(host + QLatin1Char('\t') + user, m_ui->lstUser);
+            item->setData(HostRole, host);
+            item->setData(UserRole, user);
+        }
+    });
+    closeShared();
+}
+
+void frmUserAdd::ReadCurrentUser()
+{
+    trapped([&] {
+        // CURRENT_USER() is user@host, the host after the last "@".
+        const QString current = query(QStringLiteral("select current_user()")).Value(0);
+        const qsizetype at = current.lastIndexOf(QLatin1Char('@'));
+        m_currentUser = at < 0 ? current : current.left(at);
+        m_currentHost = at < 0 ? QString() : current.mid(at + 1);
     });
     closeShared();
 }
@@ -301,9 +346,14 @@ void frmUserAdd::lstUser_Click()
     m_ui->txtPassword->setText(PasswordPlaceholder);
     m_ui->txtPassword->setProperty("Tag", PasswordPlaceholder);
 
-    const QStringList parts = line.split(QLatin1Char('\t'));
-    m_ui->lblHostName->setText(parts.value(0));
-    m_ui->lblUserName->setText(parts.value(1));
+    const QListWidgetItem *chosen = m_ui->lstUser->currentItem();
+    m_ui->lblHostName->setText(chosen->data(HostRole).toString());
+    m_ui->lblUserName->setText(chosen->data(UserRole).toString());
+    m_grantLines.clear();
+    m_otherGlobalKeywords.clear();
+    m_otherDbKeywords.clear();
+    m_allGlobal = false;
+    m_allDb = false;
 
     trapped([&] {
         const QString where = QStringLiteral("user = '") + esc(shownUser()) + QStringLiteral("'")
@@ -315,6 +365,17 @@ void frmUserAdd::lstUser_Click()
             valuesFromRow(ckPrivType, globalPrivileges, user);
             tagsFromValues(ckPrivType);
         }
+        closeShared();
+        // The privileges without a box, which a change keeps: read from the server's own account of them.
+        trapped([&] {
+            for (Recordset &rs = query(QStringLiteral("SHOW GRANTS FOR '") + shownTail()); !rs.Eof();
+                 rs.MoveNext())
+                m_grantLines << rs.Value(0);
+        });
+        closeShared();
+        const QStringList global = grantedPrivileges(m_grantLines, QStringLiteral("*.*"));
+        m_allGlobal = global.contains(QStringLiteral("ALL PRIVILEGES"));
+        m_otherGlobalKeywords = otherKeywords(global, boxKeywords(globalPrivileges));
 
         QStringList databases;
         for (Recordset &db = query(QStringLiteral("select * from mysql.db where ") + where); !db.Eof();
@@ -330,13 +391,16 @@ void frmUserAdd::lstUser_Click()
         if (anyDb)
             m_ui->lstDB->setCurrentRow(0);
 
-        QStringList tables;
+        QList<QPair<QString, QString>> tables;
         for (Recordset &t = query(QStringLiteral("select * from mysql.tables_priv where ") + where);
              !t.Eof(); t.MoveNext())
-            tables << t.Value(QStringLiteral("Db")) + QLatin1Char('\t')
-                          + t.Value(QStringLiteral("Table_name"));
+            tables.append({t.Value(QStringLiteral("Db")), t.Value(QStringLiteral("Table_name"))});
         closeShared();
-        m_ui->lstTable->addItems(tables);
+        for (const auto &[database, table] : tables) {
+            auto *item = new QListWidgetItem(database + QLatin1Char('\t') + table, m_ui->lstTable);
+            item->setData(DbRole, database);
+            item->setData(TableRole, table);
+        }
         const bool anyTable = m_ui->lstTable->count() > 0;
         if (!anyTable)
             setComboText(m_ui->cboAddDB, NoDatabase);
@@ -361,6 +425,9 @@ void frmUserAdd::lstDB_Click()
         if (!rs.Eof())
             valuesFromRow(ckDBPrivType, databasePrivileges, rs);
         tagsFromValues(ckDBPrivType);
+        const QStringList granted = grantedPrivileges(m_grantLines, grantsDatabase(m_ui->lblDbName->text()));
+        m_allDb = granted.contains(QStringLiteral("ALL PRIVILEGES"));
+        m_otherDbKeywords = otherKeywords(granted, boxKeywords(databasePrivileges));
         setListText(m_ui->lstAddDB, m_ui->lblDbName->text());
     });
     closeShared();
@@ -370,9 +437,9 @@ void frmUserAdd::lstTable_Click()
 {
     if (m_ui->lstTable->currentRow() < 0)
         return;
-    const QStringList parts = m_ui->lstTable->currentItem()->text().split(QLatin1Char('\t'));
-    m_ui->lblTableNameDB->setText(parts.value(0));
-    m_ui->lblTableName->setText(parts.value(1));
+    const QListWidgetItem *chosen = m_ui->lstTable->currentItem();
+    m_ui->lblTableNameDB->setText(chosen->data(DbRole).toString());
+    m_ui->lblTableName->setText(chosen->data(TableRole).toString());
     trapped([&] {
         Recordset &rs =
             query(QStringLiteral("select * from mysql.tables_priv where user = '") + esc(shownUser())

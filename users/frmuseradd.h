@@ -29,6 +29,12 @@ class frmUserAdd : public QDialog
     Q_OBJECT
 
 public:
+    // Where the entries of lstUser and lstTable keep the names they stand for, beside their text.
+    static constexpr int HostRole = Qt::UserRole;
+    static constexpr int UserRole = Qt::UserRole + 1;
+    static constexpr int DbRole = Qt::UserRole + 2;
+    static constexpr int TableRole = Qt::UserRole + 3;
+
     // dialogs: the dialogs service for its message boxes (the process-wide one when null).
     explicit frmUserAdd(QWidget *parent = nullptr, Dialogs *dialogs = nullptr);
     ~frmUserAdd() override;
@@ -99,6 +105,8 @@ private:
                                        const std::array<UserPrivileges::Privilege, N> &model, bool fromTags);
     QString globalList(bool fromTags) const;
     QString globalSuffix(bool fromTags) const;
+    // The database level's keywords, the privileges without a box included.
+    QStringList dbKeywords(bool fromTags) const;
 
     // The row deletes that several buttons share.
     QString dbRowDelete(const QString &user, const QString &host, const QString &database) const;
@@ -117,8 +125,19 @@ private:
     void grantGlobal(const QString &list, const QString &password, bool withPassword, const QString &suffix);
     // Runs a statement and FLUSH PRIVILEGES; then shows done and reloads the account, or shows the error.
     void runAndReload(const QString &sql, const QString &done);
-    // Restores: each statement stands alone, so one failure does not stop putting the rest back.
-    void tryRun(const QStringList &statements);
+    // Restores: each statement stands alone, so one failure does not stop putting the rest back. Returns
+    // the description of the first failure, or nothing when every statement went through.
+    std::optional<QString> tryRun(const QStringList &statements);
+    // A change failed with error and its restore too: both are reported, with the statements that would
+    // put the account back.
+    void showRestoreFailed(const QString &error, const QString &restoreError, const QStringList &restore);
+    // Before a change to the account the window is connected as: a warning to confirm. True to go on.
+    bool confirmOwnAccount();
+    // Whether a backslash in a double-quoted value is an escape (not under NO_BACKSLASH_ESCAPES, and not in
+    // an identifier, which ANSI_QUOTES makes of it).
+    bool backslashEscapes() const;
+    // Reads CURRENT_USER() into m_currentUser and m_currentHost.
+    void ReadCurrentUser();
 
     void showError(const QString &text);
     void showInfo(const QString &text);
@@ -130,4 +149,14 @@ private:
     // The Table_priv words of the shown row other than the four boxes, as GRANT keywords:
     // a change keeps them.
     QStringList m_otherTableKeywords;
+    // The same for the global and the database level (from SHOW GRANTS), and whether the account holds
+    // ALL PRIVILEGES there, which a change with every box still checked keeps.
+    QStringList m_grantLines;
+    QStringList m_otherGlobalKeywords;
+    QStringList m_otherDbKeywords;
+    bool m_allGlobal = false;
+    bool m_allDb = false;
+    // The account the window is connected as (CURRENT_USER()), read when the window loads.
+    QString m_currentUser;
+    QString m_currentHost;
 };

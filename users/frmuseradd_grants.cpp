@@ -76,7 +76,21 @@ QStringList frmUserAdd::checkedKeywords(const std::array<QCheckBox *, N> &boxes,
 
 QString frmUserAdd::globalList(bool fromTags) const
 {
-    return keywordListOrUsage(checkedKeywords(ckPrivType, globalPrivileges, fromTags));
+    const QStringList boxes = checkedKeywords(ckPrivType, globalPrivileges, fromTags);
+    // ALL PRIVILEGES with every box still checked (the GRANT box is the suffix) is kept as it is: it holds
+    // more than the boxes.
+    if (m_allGlobal && boxes.size() + 1 == GlobalCount)
+        return keywordListOrUsage({QStringLiteral("ALL PRIVILEGES,")});
+    return keywordListOrUsage(boxes + m_otherGlobalKeywords);
+}
+
+QStringList frmUserAdd::dbKeywords(bool fromTags) const
+{
+    const QStringList boxes = checkedKeywords(ckDBPrivType, databasePrivileges, fromTags);
+    // As above; ALL PRIVILEGES cannot stand beside GRANT OPTION in one list.
+    if (m_allDb && boxes.size() + 1 == DatabaseCount && !boxes.contains(QStringLiteral("GRANT OPTION,")))
+        return {QStringLiteral("ALL PRIVILEGES,")};
+    return boxes + m_otherDbKeywords;
 }
 
 QString frmUserAdd::globalSuffix(bool fromTags) const
@@ -96,8 +110,10 @@ QString frmUserAdd::dbRowDelete(const QString &user, const QString &host, const 
 QString frmUserAdd::tableRowDelete(const QString &user, const QString &host, const QString &database,
                                    const QString &table) const
 {
+    // The host is compared as a string under every sql_mode: in double quotes ANSI_QUOTES would make it a
+    // column's name.
     return QStringLiteral("delete from mysql.tables_priv") + QStringLiteral(" where user='") + esc(user)
-           + QStringLiteral("'") + QStringLiteral("   and host=\"") + escDq(host) + QStringLiteral("\"")
+           + QStringLiteral("'") + QStringLiteral("   and host='") + esc(host) + QStringLiteral("'")
            + QStringLiteral("   and db='") + esc(database) + QStringLiteral("'")
            + QStringLiteral("   and Table_name ='") + esc(table) + QStringLiteral("'");
 }
@@ -143,10 +159,36 @@ void frmUserAdd::runAndReload(const QString &sql, const QString &done)
     lstUser_Click();
 }
 
-void frmUserAdd::tryRun(const QStringList &statements)
+std::optional<QString> frmUserAdd::tryRun(const QStringList &statements)
 {
-    for (const QString &sql : statements)
-        trapped([&] { execute(sql); });
+    std::optional<QString> first;
+    for (const QString &sql : statements) {
+        const auto error = trapped([&] { execute(sql); });
+        if (error && !first)
+            first = error;
+    }
+    return first;
+}
+
+void frmUserAdd::showRestoreFailed(const QString &error, const QString &restoreError,
+                                   const QStringList &restore)
+{
+    showError(error + QStringLiteral("\n\n権限を元に戻せませんでした。\n") + restoreError
+              + QStringLiteral("\n\n次の文で元に戻せます:\n") + restore.join(QStringLiteral(";\n"))
+              + QLatin1Char(';'));
+}
+
+bool frmUserAdd::confirmOwnAccount()
+{
+    if (m_currentUser.isEmpty() || shownUser() != m_currentUser || shownHost() != m_currentHost)
+        return true;
+    Dialogs &dialogs = m_dialogs ? *m_dialogs : Dialogs::current();
+    return dialogs.message(windowTitle(),
+                           QStringLiteral("接続中のﾕｰｻﾞｰ (CURRENT_USER()) の権限を変更します。\n"
+                                          "権限は一度取り消してから付け直すため、途中で失敗すると元の権限を"
+                                          "付け直せなくなることがあります。続けますか？"),
+                           Dialogs::Icon::Warning, Dialogs::Buttons::OkCancel)
+           == Dialogs::Answer::Ok;
 }
 
 void frmUserAdd::createAccount(const QString &tail, const QString &list, const QString &password,
@@ -198,6 +240,24 @@ void frmUserAdd::cmdOk_Click()
     }
     if (!confirm(QStringLiteral("ﾕｰｻﾞｰを追加します。")))
         return;
+    // An account that exists already (one of the list's, host names without regard to case as the server
+    // compares them) would get a new password and more privileges: asked first.
+    bool exists = false;
+    for (int row = 1; row < m_ui->lstUser->count(); ++row) {
+        const QListWidgetItem *item = m_ui->lstUser->item(row);
+        exists = exists
+                 || (item->data(UserRole).toString() == user
+                     && item->data(HostRole).toString().compare(host, Qt::CaseInsensitive) == 0);
+    }
+    if (exists) {
+        Dialogs &dialogs = m_dialogs ? *m_dialogs : Dialogs::current();
+        if (dialogs.message(windowTitle(),
+                            QStringLiteral("ﾕｰｻﾞｰ ") + user + QLatin1Char('@') + host
+                                + QStringLiteral(" は既にあります。ﾊﾟｽﾜｰﾄﾞと権限を変更しますか？"),
+                            Dialogs::Icon::Warning, Dialogs::Buttons::OkCancel)
+            != Dialogs::Answer::Ok)
+            return;
+    }
 
     int stage = 0;
     const auto error = trapped([&] {
@@ -240,14 +300,15 @@ void frmUserAdd::cmdOk_Click()
 
 void frmUserAdd::cmdDelete_Click()
 {
-    if (!confirm(QStringLiteral("ﾕｰｻﾞｰを削除します。"), Dialogs::Icon::Critical))
+    if (!confirm(QStringLiteral("ﾕｰｻﾞｰを削除します。"), Dialogs::Icon::Critical) || !confirmOwnAccount())
         return;
     const QString host = shownHost();
     const QString user = shownUser();
     const auto error = trapped([&] {
         for (int row = 0; row < m_ui->lstTable->count(); ++row) {
-            const QStringList parts = m_ui->lstTable->item(row)->text().split(QLatin1Char('\t'));
-            execute(tableRowDelete(user, host, parts.value(0), parts.value(1)));
+            const QListWidgetItem *item = m_ui->lstTable->item(row);
+            execute(tableRowDelete(user, host, item->data(DbRole).toString(),
+                                   item->data(TableRole).toString()));
             flush();
         }
         for (int row = 0; row < m_ui->lstDB->count(); ++row) {
@@ -278,7 +339,7 @@ void frmUserAdd::cmdDelete_Click()
 
 void frmUserAdd::cmdGrantEdit_Click()
 {
-    if (!confirm(QStringLiteral("ﾕｰｻﾞｰ権限を変更します。")))
+    if (!confirm(QStringLiteral("ﾕｰｻﾞｰ権限を変更します。")) || !confirmOwnAccount())
         return;
     int stage = 0;
     const QString tail = shownTail();
@@ -303,13 +364,17 @@ void frmUserAdd::cmdGrantEdit_Click()
         return;
     }
 
-    showError(*error);
     // Put back the privileges as loaded (the tags).
     const QString regrant = grantTo(globalList(true), QStringLiteral("*.*"), tail) + globalSuffix(true);
+    QStringList restore;
     if (stage == 1)
-        tryRun({regrant, Flush});
+        restore = {regrant, Flush};
     else if (stage == 2)
-        tryRun({revokeAll, Flush, regrant, Flush});
+        restore = {revokeAll, Flush, regrant, Flush};
+    if (const auto restoreError = tryRun(restore))
+        showRestoreFailed(*error, *restoreError, restore);
+    else
+        showError(*error);
 }
 
 void frmUserAdd::cmdUserGrantAllCK_Click(int index)
@@ -330,11 +395,11 @@ void frmUserAdd::cmdDbGrantAdd_Click()
 void frmUserAdd::cmdDbGrantEdit_Click()
 {
     const auto chosen = chosenGrantDatabase();
-    if (!chosen || !confirm(QStringLiteral("DB権限を変更します。")))
+    if (!chosen || !confirm(QStringLiteral("DB権限を変更します。")) || !confirmOwnAccount())
         return;
     const QString newDatabase = *chosen;
 
-    const QString list = keywordListOrUsage(checkedKeywords(ckDBPrivType, databasePrivileges, false));
+    const QString list = keywordListOrUsage(dbKeywords(false));
     const QString oldDatabase = m_ui->lblDbName->text();
     const QString tail = shownTail();
     const auto error = trapped([&] {
@@ -355,15 +420,17 @@ void frmUserAdd::cmdDbGrantEdit_Click()
     // Put the privileges as loaded back on the database they were loaded from; with nothing loaded to
     // give back, clearing that database's row is the whole restore.
     QStringList restore = {dbRowDelete(shownUser(), shownHost(), oldDatabase), Flush};
-    if (const auto loaded = keywordList(checkedKeywords(ckDBPrivType, databasePrivileges, true)))
+    if (const auto loaded = keywordList(dbKeywords(true)))
         restore << grantTo(*loaded, name(oldDatabase) + QStringLiteral(".*"), tail) << Flush;
-    tryRun(restore);
-    showError(*error);
+    if (const auto restoreError = tryRun(restore))
+        showRestoreFailed(*error, *restoreError, restore);
+    else
+        showError(*error);
 }
 
 void frmUserAdd::cmdDbGrantDel_Click()
 {
-    if (!confirm(QStringLiteral("DB権限を削除します。"), Dialogs::Icon::Critical))
+    if (!confirm(QStringLiteral("DB権限を削除します。"), Dialogs::Icon::Critical) || !confirmOwnAccount())
         return;
     runAndReload(dbRowDelete(shownUser(), shownHost(), m_ui->lblDbName->text()),
                  QStringLiteral("削除しました。"));
@@ -388,7 +455,7 @@ void frmUserAdd::cmdTableGrantAdd_Click()
 void frmUserAdd::cmdTableGrantEdit_Click()
 {
     const auto chosen = chosenGrantTable();
-    if (!chosen || !confirm(QStringLiteral("TABLE権限を変更します。")))
+    if (!chosen || !confirm(QStringLiteral("TABLE権限を変更します。")) || !confirmOwnAccount())
         return;
     const auto [database, table] = *chosen;
 
@@ -417,13 +484,15 @@ void frmUserAdd::cmdTableGrantEdit_Click()
     if (const auto loaded =
             keywordList(checkedKeywords(ckTablePrivType, tablePrivileges, true) + m_otherTableKeywords))
         restore << grantTo(*loaded, shown, tail) << Flush;
-    tryRun(restore);
-    showError(*error);
+    if (const auto restoreError = tryRun(restore))
+        showRestoreFailed(*error, *restoreError, restore);
+    else
+        showError(*error);
 }
 
 void frmUserAdd::cmdTableGrantDel_Click()
 {
-    if (!confirm(QStringLiteral("TABLE権限を削除します。"), Dialogs::Icon::Critical))
+    if (!confirm(QStringLiteral("TABLE権限を削除します。"), Dialogs::Icon::Critical) || !confirmOwnAccount())
         return;
     runAndReload(tableRowDelete(shownUser(), shownHost(), m_ui->lblTableNameDB->text(),
                                 m_ui->lblTableName->text()),

@@ -139,4 +139,40 @@ bool refusesUserTableDelete(unsigned int errorNumber)
     return errorNumber == 1288 || errorNumber == 1395 || errorNumber == 1471;
 }
 
+QStringList grantedPrivileges(const QStringList &showGrants, const QString &on)
+{
+    QStringList granted;
+    const QString grant = QStringLiteral("GRANT ");
+    const QString marker = QStringLiteral(" ON ") + on + QStringLiteral(" TO ");
+    for (const QString &line : showGrants) {
+        const qsizetype at = line.indexOf(marker);
+        if (!line.startsWith(grant) || at < 0)
+            continue;
+        for (const QString &privilege : line.mid(grant.size(), at - grant.size()).split(QLatin1Char(',')))
+            if (!privilege.trimmed().isEmpty())
+                granted << privilege.trimmed();
+    }
+    return granted;
+}
+
+QStringList otherKeywords(const QStringList &granted, const QStringList &boxKeywords)
+{
+    QStringList others;
+    for (const QString &privilege : granted) {
+        const QString keyword = privilege + QLatin1Char(',');
+        if (privilege == QLatin1String("USAGE") || privilege == QLatin1String("ALL PRIVILEGES")
+            || boxKeywords.contains(keyword) || others.contains(keyword))
+            continue;
+        others << keyword;
+    }
+    return others;
+}
+
+QString grantsDatabase(const QString &database)
+{
+    QString quoted = database;
+    quoted.replace(QLatin1Char('`'), QLatin1String("``"));
+    return QLatin1Char('`') + quoted + QStringLiteral("`.*");
+}
+
 }

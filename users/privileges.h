@@ -60,6 +60,15 @@ bool hasTablePrivWord(const QString &tablePriv, const QString &word);
 // GRANT keywords ("ALTER,", "GRANT OPTION,", ...) of the words other than the four shown, in set order.
 QStringList otherTableKeywords(const QString &tablePriv);
 
+// The privileges that SHOW GRANTS gives an account on `on` ("*.*", or "`db`.*" as the server quotes it), in
+// the server's words ("SELECT", "EVENT", "ALL PRIVILEGES", ...), read from its output lines.
+QStringList grantedPrivileges(const QStringList &showGrants, const QString &on);
+// The GRANT keywords ("EVENT,", ...) of the granted privileges that no box writes (boxKeywords: the
+// boxes' keywords with their commas); USAGE and ALL PRIVILEGES stay out.
+QStringList otherKeywords(const QStringList &granted, const QStringList &boxKeywords);
+// "`db`.*" as SHOW GRANTS writes a database.
+QString grantsDatabase(const QString &database);
+
 // The server refused "GRANT ... IDENTIFIED BY" as MySQL 8 and later do (a syntax error at IDENTIFIED).
 bool refusesIdentifiedBy(unsigned int errorNumber, const QString &message);
 // The server refused to create the account through GRANT: IDENTIFIED BY not taken (above), "You are not

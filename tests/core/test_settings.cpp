@@ -102,6 +102,22 @@ TEST_F(SettingsTest, WritingInPlaceKeepsOtherSectionsKeysCommentsAndLineEnds)
     EXPECT_EQ(QFile::permissions(store.iniPath()) & (QFile::ReadOther | QFile::ReadGroup), 0);
 }
 
+TEST_F(SettingsTest, LinesThatAreNotTheProgramsGoBackByteForByte)
+{
+    // A section of another tool in Shift-JIS (not UTF-8), a Latin-1 comment, mixed line endings, a key the
+    // program does not know in its own section, and no line end at the end of the file.
+    const QByteArray foreign = "[\x83\x63\x81\x5b\x83\x8b]\r\nname=\x93\xfa\x96\x7b\xcc\r\n"
+                               "; caf\xe9\n";
+    const QByteArray own = "[DataBase]\nserver=old\nnewkey=\xff\xfe kept";
+    writeFile(store.iniPath(), foreign + own);
+    session.server = QStringLiteral("new");
+    ASSERT_TRUE(store.Save(session));
+    const QByteArray text = readAll(store.iniPath());
+    EXPECT_TRUE(text.startsWith(foreign + "[DataBase]\nserver=new\nnewkey=\xff\xfe kept\r\n"))
+        << text.toStdString();
+    EXPECT_EQ(text.count("server="), 1);
+}
+
 TEST_F(SettingsTest, BrokenFilesYieldDefaultsAndNothingIsLost)
 {
     QByteArray junk;

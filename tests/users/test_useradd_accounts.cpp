@@ -374,7 +374,7 @@ TEST_F(UserWindowTest, DeletesAnAccountWithAllItsRows)
         QStringLiteral("delete from mysql.db where host = '%'  and db = '%1'  and user = '%2'");
     EXPECT_EQ(
         sent.mid(0, 10),
-        (QStringList{QStringLiteral("delete from mysql.tables_priv where user='%1'   and host=\"%\"   "
+        (QStringList{QStringLiteral("delete from mysql.tables_priv where user='%1'   and host='%'   "
                                     "and db='%2'   and Table_name ='t1'")
                          .arg(user, db),
                      "FLUSH PRIVILEGES", dbRow.arg(db, user), "FLUSH PRIVILEGES", dbRow.arg(db2, user),
@@ -454,30 +454,73 @@ TEST_F(UserWindowTest, ColumnsTheServerLacksLeaveTheirBoxesUnchecked)
     EXPECT_EQ(checked(window->ckDBPrivType), (QList<int>{0, 13}));
 }
 
+TEST_F(UserWindowTest, AnExistingAccountIsAskedAboutAndATabActsOnItsOwnAccount)
+{
+    // A user holding a tab, beside the account its line would read as.
+    const QString plain = account();
+    const QString tabbed = account(QStringLiteral("\tx"));
+    for (const QString &user : {plain, tabbed})
+        exec(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'pw'").arg(accountSql(user)));
+    exec(QStringLiteral("GRANT SELECT ON `%1`.t1 TO %2").arg(db, accountSql(plain)));
+    open();
+
+    // Adding an account that is there already: asked, and Cancel leaves it as it was.
+    ui().txtUser->setText(plain);
+    ui().txtPassword->setText(QStringLiteral("new"));
+    ui().txtHost->setText(QStringLiteral("%"));
+    check(window->ckPrivType, {0, 1, 2});
+    recorder.clear();
+    dialogs.answer(Dialogs::Answer::Ok).answer(Dialogs::Answer::Cancel);
+    ui().cmdOk->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(dialogs.messages()[1],
+              QStringLiteral("ﾕｰｻﾞｰ ") + plain
+                  + QStringLiteral("@% は既にあります。ﾊﾟｽﾜｰﾄﾞと権限を変更しますか？"));
+    EXPECT_TRUE(recorder.statements().filter(QStringLiteral("GRANT")).isEmpty());
+    EXPECT_TRUE(canLogin(plain, QStringLiteral("pw")));
+
+    selectAccount(tabbed);
+    EXPECT_EQ(ui().lblUserName->text(), tabbed);
+    EXPECT_EQ(ui().lblHostName->text(), QStringLiteral("%"));
+    const QString plainGrants = grants(plain);
+    dialogs.shown.clear();
+    ok(2);
+    ui().cmdDelete->click();
+    EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("削除しました。"));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from mysql.user where user = '%1'")
+                         .arg(admin->escape(tabbed))),
+              QStringLiteral("0"));
+    EXPECT_EQ(grants(plain), plainGrants);
+}
+
 TEST_F(UserWindowTest, ValuesStayInsideTheirQuotesWithoutBackslashEscapes)
 {
-    Session::instance().db().Execute(
-        QStringLiteral("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"));
-    const QString host = QStringLiteral("h\"o'st");
-    const QString user = account(QStringLiteral("\"'\\"), host);
-    const QString password = QStringLiteral("a\"b'c\\");
-    open();
-    ui().txtUser->setText(user);
-    ui().txtPassword->setText(password);
-    ui().txtHost->setText(host);
-    ok(2);
-    ui().cmdOk->click();
-    EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("追加しました。"));
-    const QString where =
-        QStringLiteral(" where user = '%1' and host = '%2'").arg(admin->escape(user), admin->escape(host));
-    // The account is the one typed, and so is its password: the same hash as the server makes of it.
-    EXPECT_EQ(scalar(QStringLiteral("select authentication_string from mysql.user") + where),
-              scalar(QStringLiteral("select password('%1')").arg(admin->escape(password))));
-    EXPECT_FALSE(ui().lstUser->findItems(host + QLatin1Char('\t') + user, Qt::MatchExactly).isEmpty());
-    // The server takes a host of such characters for a pattern once it reloads its grants, so the account is
-    // removed by hand.
-    exec(QStringLiteral("delete from mysql.global_priv") + where);
-    exec(QStringLiteral("FLUSH PRIVILEGES"));
+    for (const char *mode : {"NO_BACKSLASH_ESCAPES", "ANSI_QUOTES"}) {
+        SCOPED_TRACE(mode);
+        const QString setMode = QStringLiteral("SET SESSION sql_mode = CONCAT(@@global.sql_mode, ',%1')");
+        Session::instance().db().Execute(setMode.arg(QLatin1String(mode)));
+        const QString host = QStringLiteral("h\"o'st\\");
+        const QString user = account(QStringLiteral("\"'\\"), host);
+        const QString password = QStringLiteral("a\"b'c\\");
+        open();
+        ui().txtUser->setText(user);
+        ui().txtPassword->setText(password);
+        ui().txtHost->setText(host);
+        ok(2);
+        ui().cmdOk->click();
+        EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("追加しました。"));
+        const QString where = QStringLiteral(" where user = '%1' and host = '%2'")
+                                  .arg(admin->escape(user), admin->escape(host));
+        // The account is the one typed, and so is its password: the same hash as the server makes of it.
+        EXPECT_EQ(scalar(QStringLiteral("select authentication_string from mysql.user") + where),
+                  scalar(QStringLiteral("select password('%1')").arg(admin->escape(password))));
+        EXPECT_FALSE(ui().lstUser->findItems(host + QLatin1Char('\t') + user, Qt::MatchExactly).isEmpty());
+        // The server takes a host of such characters for a pattern once it reloads its grants, so the account
+        // is removed by hand.
+        exec(QStringLiteral("delete from mysql.global_priv") + where);
+        exec(QStringLiteral("FLUSH PRIVILEGES"));
+        dialogs.shown.clear();
+    }
 }
 
 // Saves a picture of the window with an account chosen, to look at: TABLORA_SCREENSHOT=out.png, best under

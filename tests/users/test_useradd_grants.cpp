@@ -276,7 +276,7 @@ TEST_F(UserWindowTest, AddsChangesMovesAndDeletesTablePrivileges)
     ui().cmdTableGrantEdit->click();
     EXPECT_EQ(
         recorder.statements().mid(0, 4),
-        (QStringList{QStringLiteral("delete from mysql.tables_priv where user='%1'   and host=\"%\"   "
+        (QStringList{QStringLiteral("delete from mysql.tables_priv where user='%1'   and host='%'   "
                                     "and db='%2'   and Table_name ='t1'")
                          .arg(user, db),
                      Flush,
@@ -354,4 +354,85 @@ TEST_F(UserWindowTest, TableChangePutsTheLoadedRowBack)
         recorder.statements().mid(3),
         (QStringList{QStringLiteral("REVOKE ALL PRIVILEGES ON %1.t2 FROM ").arg(db) + tailOf(user), Flush}));
     EXPECT_FALSE(grants(user).contains(QStringLiteral("`t2`")));
+}
+
+TEST_F(UserWindowTest, PrivilegesWithoutABoxStayAtEveryLevel)
+{
+    const QString user = account();
+    const QString all = account(QStringLiteral("a"));
+    exec(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'pw'").arg(accountSql(user)));
+    exec(QStringLiteral("GRANT SELECT, EVENT, TRIGGER ON *.* TO %1").arg(accountSql(user)));
+    exec(QStringLiteral("GRANT SELECT, EVENT, DELETE HISTORY ON `%1`.* TO %2").arg(db, accountSql(user)));
+    exec(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'pw'").arg(accountSql(all)));
+    exec(QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO %1").arg(accountSql(all)));
+    open();
+
+    // Global: INSERT added, EVENT and TRIGGER (no boxes) kept.
+    selectAccount(user);
+    check(window->ckPrivType, {0, 1});
+    ok(2);
+    ui().cmdGrantEdit->click();
+    EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("変更しました。"));
+    EXPECT_TRUE(grants(user).contains(QStringLiteral("GRANT SELECT, INSERT, EVENT, TRIGGER ON *.*")))
+        << grants(user).toStdString();
+
+    // Database: INSERT added, EVENT and DELETE HISTORY kept.
+    selectAccount(user);
+    check(window->ckDBPrivType, {0, 1});
+    dialogs.shown.clear();
+    ok(2);
+    ui().cmdDbGrantEdit->click();
+    EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("変更しました。"));
+    EXPECT_TRUE(grants(user).contains(
+        QStringLiteral("GRANT SELECT, INSERT, EVENT, DELETE HISTORY ON `%1`.*").arg(db)))
+        << grants(user).toStdString();
+
+    // ALL PRIVILEGES with every box left checked stays ALL PRIVILEGES.
+    const QString before = grants(all);
+    selectAccount(all);
+    EXPECT_EQ(checked(window->ckPrivType).size(), 25);
+    dialogs.shown.clear();
+    ok(2);
+    ui().cmdGrantEdit->click();
+    EXPECT_EQ(grants(all), before);
+}
+
+TEST_F(UserWindowTest, TheConnectedAccountIsWarnedAboutAndAFailedRestoreIsShown)
+{
+    // The window's own account: the change is asked about once more, and Cancel sends nothing.
+    open();
+    const QString current =
+        Session::instance().db().Execute(QStringLiteral("select current_user()"))->Value(0);
+    const QString rootUser = current.section(QLatin1Char('@'), 0, -2);
+    const QString rootHost = current.section(QLatin1Char('@'), -1);
+    const QString rootGrants = grants(rootUser, rootHost);
+    selectAccount(rootUser, rootHost);
+    recorder.clear();
+    dialogs.answer(Dialogs::Answer::Ok).answer(Dialogs::Answer::Cancel);
+    ui().cmdGrantEdit->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_TRUE(
+        dialogs.messages()[1].startsWith(QStringLiteral("接続中のﾕｰｻﾞｰ (CURRENT_USER()) の権限を変更します。")));
+    EXPECT_EQ(dialogs.shown[1].icon, Dialogs::Icon::Warning);
+    EXPECT_TRUE(recorder.statements().isEmpty());
+    EXPECT_EQ(grants(rootUser, rootHost), rootGrants);
+
+    // A change that fails, and whose restore fails too: both said, with the statements that put it back.
+    const QString user = account();
+    exec(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'pw'").arg(accountSql(user)));
+    exec(QStringLiteral("GRANT SELECT ON *.* TO %1").arg(accountSql(user)));
+    open();
+    selectAccount(user);
+    check(window->ckPrivType, {2});
+    window->failWith = [](const QString &sql) {
+        return sql.startsWith(QLatin1String("GRANT ")) ? 1045u : 0u;
+    };
+    dialogs.shown.clear();
+    ok(2);
+    ui().cmdGrantEdit->click();
+    const QString regrant = QStringLiteral("GRANT SELECT\r\n   ON *.*   TO ") + tailOf(user);
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_TRUE(dialogs.messages()[1].contains(QStringLiteral("権限を元に戻せませんでした。")));
+    EXPECT_TRUE(dialogs.messages()[1].contains(regrant)) << dialogs.messages()[1].toStdString();
+    window->failWith = nullptr;
 }
