@@ -10,7 +10,11 @@
 #include <odbcinst.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -57,14 +61,79 @@ void readDataSource(ConnectionParams &p)
     p.tlsKey = lookupDsnKey(p.dsn, {"SSLKEY", "SslKey", "sslkey", "SSL_KEY"});
 }
 
-// Opens a MYSQL handle for the given parameters. "localhost" with a port goes over TCP to that port; the
-// default Unix socket is tried only when the port is empty or the default 3306, so a mistyped port is
-// reported as unreachable and never reaches whatever server owns the default socket.
-MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *errorNumber, QString *sqlState)
+// A link that dies silently (server gone, packets dropped) is found by TCP keep-alive probes while the
+// program waits for an answer, however long a legitimate statement takes: the wait ends with "Lost
+// connection" about a minute after the peer stopped answering. Data sent and never acknowledged ends
+// after the same time. A Unix socket cannot die that way and is left alone.
+void detectDeadLink(MYSQL *m)
+{
+    const int fd = int(mysql_get_socket(m));
+    if (fd < 0)
+        return;
+    int on = 1, idle = 30, interval = 5, count = 4;
+    unsigned int userTimeout = 60000;
+    if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0)
+        return; // not a TCP socket
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+}
+
+// One way to the server with the program's options (TLS included): the same for the session's connection
+// and for the KILL QUERY sibling. readTimeout: 0 for none (a statement may take as long as it needs), else
+// the seconds an answer may take. nullptr on failure, with the error.
+MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const QByteArray &database,
+                   unsigned int connectTimeout, unsigned int readTimeout, QString *error,
+                   unsigned int *errorNumber, QString *sqlState)
 {
     initLibrary();
     const QByteArray user = p.user.toUtf8();
     const QByteArray password = p.password.toUtf8();
+    MYSQL *m = mysql_init(nullptr);
+    mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    if (readTimeout > 0) {
+        mysql_optionsv(m, MYSQL_OPT_READ_TIMEOUT, &readTimeout);
+        mysql_optionsv(m, MYSQL_OPT_WRITE_TIMEOUT, &readTimeout);
+    }
+    mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    int protocol = a.protocol;
+    mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
+    Tls::applyOptions(m, p);
+    if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
+                           database.isEmpty() ? nullptr : database.constData(), a.port,
+                           a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS)) {
+        const QString refused = Tls::checkLink(m, p);
+        if (refused.isEmpty()) {
+            detectDeadLink(m);
+            *errorNumber = 0;
+            return m;
+        }
+        mysql_close(m);
+        *error = refused;
+        *errorNumber = DbError::TlsRefused;
+        *sqlState = QStringLiteral("08S01");
+        return nullptr;
+    }
+    const unsigned int number = mysql_errno(m);
+    *error = number == CR_SSL_CONNECTION_ERROR && p.tls >= TlsMode::Required
+                 ? QStringLiteral("サーバーとの通信を暗号化(TLS)できないか、サーバーの証明書を"
+                                  "検証できないため、接続を中止しました。(%1)")
+                       .arg(QString::fromUtf8(mysql_error(m)))
+                 : QString::fromUtf8(mysql_error(m));
+    *errorNumber = number;
+    *sqlState = QString::fromLatin1(mysql_sqlstate(m));
+    mysql_close(m);
+    return nullptr;
+}
+
+// Opens a MYSQL handle for the given parameters. "localhost" with a port goes over TCP to that port; the
+// default Unix socket is tried only when the port is empty or the default 3306, so a mistyped port is
+// reported as unreachable and never reaches whatever server owns the default socket.
+// used: the way that reached the server.
+MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *errorNumber, QString *sqlState,
+                     ConnectionEndpoint *used)
+{
     const QByteArray database = p.database.toUtf8();
     const QByteArray socket = p.socket.toUtf8();
     const QString server = p.server.isEmpty() ? QStringLiteral("localhost") : p.server;
@@ -80,14 +149,7 @@ MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *er
     }
     const bool local = server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 
-    struct Attempt
-    {
-        QByteArray host;
-        unsigned int port;
-        int protocol;
-        QByteArray socket;
-    };
-    std::vector<Attempt> attempts;
+    std::vector<ConnectionEndpoint> attempts;
     if (!socket.isEmpty())
         attempts.push_back({"localhost", 0, MYSQL_PROTOCOL_SOCKET, socket});
     else if (local && portOk) {
@@ -100,47 +162,31 @@ MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *er
         attempts.push_back({server.toUtf8(), portOk ? port : 0, MYSQL_PROTOCOL_TCP, {}});
 
     for (size_t i = 0; i < attempts.size(); ++i) {
-        const Attempt &a = attempts[i];
-        MYSQL *m = mysql_init(nullptr);
-        unsigned int timeout = 10;
-        mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-        mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-        int protocol = a.protocol;
-        mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
-        Tls::applyOptions(m, p);
-        if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
-                               database.isEmpty() ? nullptr : database.constData(), a.port,
-                               a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS)) {
-            const QString refused = Tls::checkLink(m, p);
-            if (refused.isEmpty())
-                return m;
-            mysql_close(m);
-            *error = refused;
-            *errorNumber = DbError::TlsRefused;
-            *sqlState = QStringLiteral("08S01");
-            return nullptr;
+        QString text, state;
+        unsigned int number = 0;
+        MYSQL *m = tryEndpoint(p, attempts[i], database, 10, 0, &text, &number, &state);
+        if (m) {
+            if (used)
+                *used = attempts[i];
+            return m;
         }
-        const unsigned int number = mysql_errno(m);
         // Only "nothing listens there" moves on to the next way; a refused login is final.
         const bool unreachable = number == CR_CONNECTION_ERROR || number == CR_CONN_HOST_ERROR;
         if (i == 0 || !unreachable) { // the first way's error names the port the user asked for
-            *error = number == CR_SSL_CONNECTION_ERROR && p.tls >= TlsMode::Required
-                         ? QStringLiteral("サーバーとの通信を暗号化(TLS)できないか、サーバーの証明書を"
-                                          "検証できないため、接続を中止しました。(%1)")
-                               .arg(QString::fromUtf8(mysql_error(m)))
-                         : QString::fromUtf8(mysql_error(m));
+            *error = text;
             *errorNumber = number;
-            *sqlState = QString::fromLatin1(mysql_sqlstate(m));
+            *sqlState = state;
         }
-        if (!unreachable) {
-            mysql_close(m);
+        if (!unreachable)
             return nullptr;
-        }
-        mysql_close(m);
     }
     return nullptr;
 }
 
+// How long the KILL QUERY sibling may take to connect and to be answered, and how long a statement may go
+// on after its KILL was delivered before the link is cut.
+constexpr unsigned int SiblingTimeoutSeconds = 1;
+constexpr int AfterKillMs = 700;
 }
 
 Connection::Connection(StatementLog *log) : m_log(log) {}
@@ -148,6 +194,60 @@ Connection::Connection(StatementLog *log) : m_log(log) {}
 Connection::~Connection()
 {
     Close();
+}
+
+void Connection::setOwnerThread(std::thread::id id)
+{
+    std::lock_guard lock(m_ownerMutex);
+    if (id != std::thread::id())
+        ++m_ownerGeneration;
+    m_ownerThread.store(id);
+    m_ownerReleased.notify_all();
+}
+
+bool Connection::isOwnedByAnotherThread() const
+{
+    const std::thread::id owner = m_ownerThread.load();
+    return owner != std::thread::id() && owner != std::this_thread::get_id();
+}
+
+void Connection::joinStopper()
+{
+    if (m_stopper.joinable())
+        m_stopper.join();
+}
+
+void Connection::requestStop()
+{
+    if (!m_mysql || !m_stopperDone.load())
+        return; // nothing runs, or a stop is on its way
+    joinStopper();
+    unsigned long long generation = 0;
+    {
+        std::lock_guard lock(m_ownerMutex);
+        if (m_ownerThread.load() == std::thread::id())
+            return;
+        generation = m_ownerGeneration;
+    }
+    const unsigned long id = threadId();
+    m_stopperDone.store(false);
+    m_stopper = std::thread([this, generation, id] {
+        const bool killed = sendKill(id);
+        std::unique_lock lock(m_ownerMutex);
+        const auto running = [&] {
+            return m_ownerGeneration == generation && m_ownerThread.load() != std::thread::id();
+        };
+        // Delivered: the server ends the statement at once, and its thread releases the connection.
+        if (killed)
+            m_ownerReleased.wait_for(lock, std::chrono::milliseconds(AfterKillMs),
+                                     [&] { return !running(); });
+        if (running()) {
+            // The server cannot be told (link dead or dropping): the owner thread's wait is ended here.
+            m_linkCut.store(true);
+            mariadb_cancel(m_mysql);
+        }
+        m_stopperDone.store(true);
+    });
 }
 
 QString Connection::ConnectionString() const
@@ -241,7 +341,8 @@ void Connection::Open()
         m_params.tlsCa = m_tlsCa;
     QString error, sqlState;
     unsigned int number = 0;
-    m_mysql = connectHandle(m_params, &error, &number, &sqlState);
+    m_linkCut.store(false);
+    m_mysql = connectHandle(m_params, &error, &number, &sqlState, &m_endpoint);
     if (!m_mysql)
         throw DbError(number, sqlState, error);
     // Values holding ";", "{", "}" or "=" are written in braces, so the string reads back as it was meant.
@@ -267,6 +368,7 @@ int Connection::State() const
 
 void Connection::Close()
 {
+    joinStopper();
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;
@@ -330,10 +432,13 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
 {
     if (!m_mysql)
         fail();
-    const std::thread::id owner = m_ownerThread.load();
-    if (owner != std::thread::id() && owner != std::this_thread::get_id())
-        throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"),
-                      QStringLiteral("Commands out of sync; you can't run this command now"));
+    if (isOwnedByAnotherThread())
+        throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"), busyText());
+    if (m_ownerThread.load() == std::thread::id() && m_stopper.joinable()) {
+        // A stop asked for the statement before: its KILL must not reach this one.
+        joinStopper();
+    }
+
     if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
         fail();
     if (affected && mysql_field_count(m_mysql) == 0)
@@ -393,14 +498,32 @@ unsigned long Connection::threadId() const
     return m_mysql ? mysql_thread_id(m_mysql) : 0;
 }
 
-bool Connection::cancelRunningStatement() const
+st_mysql *Connection::openSibling(unsigned int timeoutSeconds) const
 {
-    const unsigned long id = threadId();
-    if (!id)
-        return false;
+    if (!m_mysql)
+        return nullptr;
     QString error, sqlState;
     unsigned int number = 0;
-    MYSQL *other = connectHandle(m_params, &error, &number, &sqlState);
+    return tryEndpoint(m_params, m_endpoint, QByteArray(), timeoutSeconds, timeoutSeconds, &error, &number,
+                       &sqlState);
+}
+
+QString Connection::busyText()
+{
+    return QStringLiteral("ｸｴﾘｰ実行の処理がこの接続を使っています。中断するか、終わるのを待ってから"
+                          "実行して下さい。");
+}
+
+bool Connection::cancelRunningStatement() const
+{
+    return sendKill(threadId());
+}
+
+bool Connection::sendKill(unsigned long id) const
+{
+    if (!id || m_linkCut.load())
+        return false;
+    MYSQL *other = openSibling(SiblingTimeoutSeconds);
     if (!other)
         return false;
     const QString kill = QStringLiteral("KILL QUERY %1").arg(id);
@@ -543,7 +666,8 @@ void Recordset::Close()
         return;
     finishLog(0);
     m_open = false;
-    if (m_streaming && !m_eof && m_owner) {
+    if (m_streaming && !m_eof && m_owner && m_owner->m_mysql && !m_owner->m_linkCut.load()
+        && mysql_errno(m_owner->m_mysql) == 0) {
         // Reading the rest of a large answer could take minutes: stop it on the server instead.
         m_owner->cancelRunningStatement();
     }

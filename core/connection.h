@@ -3,9 +3,12 @@
 #include "recordset.h"
 #include "tls.h"
 
+#include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 struct st_mysql;
@@ -27,6 +30,15 @@ struct ConnectionParams
     QString tlsCa;
     QString tlsCert;
     QString tlsKey;
+};
+
+// The way a connection reached its server: TCP to host and port, or the Unix socket (empty: the default).
+struct ConnectionEndpoint
+{
+    QByteArray host;
+    unsigned int port = 0;
+    int protocol = 0; // mysql_protocol_type
+    QByteArray socket;
 };
 
 // The one connection of a session to a MySQL or MariaDB server, over MariaDB Connector/C.
@@ -67,13 +79,27 @@ public:
     QString escape(const QString &value) const;
     // The server's id of this connection (for KILL QUERY from another connection).
     unsigned long threadId() const;
-    // Stops the statement running on this connection, from another thread if need be, by sending
-    // KILL QUERY over a second short-lived connection with the same parameters. Returns false if that failed.
+    // Stops the statement running on this connection by sending KILL QUERY over a sibling connection
+    // (openSibling). Waits for the sibling, which gives up after a second. False if it was not delivered.
     bool cancelRunningStatement() const;
+    // Stops the statement that the owner thread (setOwnerThread) runs on this connection without waiting
+    // for anything: a thread of its own sends KILL QUERY; when that cannot be delivered, or the statement
+    // still runs a moment after it was, the link itself is cut (its socket shut down) so that the owner
+    // thread returns at once with an error. After a cut the connection can send nothing more (linkCut()).
+    void requestStop();
+    bool linkCut() const { return m_linkCut.load(); }
+    // A new connection to exactly the server this one reached (same host and port, or the same socket;
+    // no other way tried), as the same user with the same options, without a default database, giving up
+    // after timeoutSeconds to connect and to read an answer. nullptr when it cannot be had.
+    st_mysql *openSibling(unsigned int timeoutSeconds) const;
     // While a thread holds the connection (the query window reads a result on a thread of its own), a
-    // statement from any other thread is refused with "Commands out of sync" (2014) instead of being
-    // mixed into the conversation on the same link. A default id releases it.
-    void setOwnerThread(std::thread::id id) { m_ownerThread.store(id); }
+    // statement from any other thread is refused with error 2014 instead of being mixed into the
+    // conversation on the same link. A default id releases it.
+    void setOwnerThread(std::thread::id id);
+    // Another thread than the caller's holds the connection.
+    bool isOwnedByAnotherThread() const;
+    // What a statement refused that way says: another window's work holds the connection.
+    static QString busyText();
     const ConnectionParams &params() const { return m_params; }
     st_mysql *handle() const { return m_mysql; }
 
@@ -98,4 +124,15 @@ private:
     TlsMode m_tls = TlsMode::Preferred;
     QString m_tlsCa;
     std::atomic<std::thread::id> m_ownerThread{};
+    ConnectionEndpoint m_endpoint;
+
+    // requestStop: the thread that sends KILL QUERY and may cut the link, and what it waits on.
+    void joinStopper();
+    bool sendKill(unsigned long id) const;
+    std::mutex m_ownerMutex;
+    std::condition_variable m_ownerReleased;
+    unsigned long long m_ownerGeneration = 0;
+    std::thread m_stopper;
+    std::atomic<bool> m_stopperDone{true};
+    std::atomic<bool> m_linkCut{false};
 };

@@ -30,6 +30,8 @@ QString Session::BuildConnectionString() const
 
 bool Session::OpenConnection()
 {
+    if (isHeld())
+        return false;
     runConnectionGuards();
     try {
         if (connection) {
@@ -43,6 +45,7 @@ bool Session::OpenConnection()
         connection->setConnectionString(BuildConnectionString());
         connection->setTls(tls, tlsCa);
         connection->Open();
+        m_openedDatabase = database;
         return connection->State() == 1;
     } catch (const DbError &e) {
         m_lastOpenError = e.description();
@@ -56,15 +59,23 @@ bool Session::OpenConnection()
     }
 }
 
-void Session::CloseConnection()
+bool Session::CloseConnection()
 {
+    if (isHeld())
+        return false;
     runConnectionGuards();
     CloseRecordset();
     if (!connection)
-        return;
+        return true;
     if (connection->State() == 1)
         connection->Close();
     connection.reset();
+    return true;
+}
+
+bool Session::isBusyElsewhere() const
+{
+    return connection && connection->State() == 1 && connection->isOwnedByAnotherThread();
 }
 
 void Session::CloseRecordset()
@@ -93,6 +104,7 @@ void Session::reset()
     tls = TlsMode::Preferred;
     tlsCa.clear();
     database.clear();
+    m_openedDatabase.clear();
     isLocalhost = false;
     settings = {};
     variables.clear();

@@ -4,6 +4,7 @@
 #include "statementlog.h"
 
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -53,11 +54,13 @@ public:
     // "{", "}" or "=" is written in braces with "}" doubled, so no value can change where it connects.
     QString BuildConnectionString() const;
     // Closes any open connection, then opens a new one. Never throws: false on any failure, whose text
-    // is then in lastOpenError().
+    // is then in lastOpenError(); false without touching the connection while an operation holds it
+    // (see Hold).
     bool OpenConnection();
     const QString &lastOpenError() const { return m_lastOpenError; }
     unsigned int lastOpenErrorNumber() const { return m_lastOpenErrorNumber; }
-    void CloseConnection();
+    // Closes the connection. False (and nothing closed) while an operation holds it.
+    bool CloseConnection();
     // Closes and clears the shared recordset slot.
     void CloseRecordset();
     // The session's connection; throws DbError when there is none open.
@@ -66,6 +69,29 @@ public:
     // Back to the state at program start (tests).
     void reset();
 
+    // The database chosen in the main window when the connection was last opened: the query window opens
+    // it again on activation only when the choice changed since.
+    const QString &openedDatabase() const { return m_openedDatabase; }
+
+    // An operation of a window's thread that goes on across the event pump holds the connection for as
+    // long as it runs: meanwhile nothing closes or replaces it (OpenConnection and CloseConnection refuse),
+    // so a statement of the operation never finds its connection gone. Holds nest.
+    class Hold
+    {
+    public:
+        explicit Hold(Session &session) : m_session(session) { ++m_session.m_holds; }
+        ~Hold() { --m_session.m_holds; }
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+
+    private:
+        Session &m_session;
+    };
+    bool isHeld() const { return m_holds.load() > 0; }
+    // The connection is open and a thread other than the caller's reads a result on it (the query
+    // window's run): any statement sent now would be refused.
+    bool isBusyElsewhere() const;
+
     // Called before the connection is closed or replaced (OpenConnection, CloseConnection), so that a
     // window still using it on another thread (the query window's run) can stop that work first.
     int addConnectionGuard(std::function<void()> guard);
@@ -73,6 +99,8 @@ public:
 
 private:
     void runConnectionGuards();
+    std::atomic<int> m_holds{0};
+    QString m_openedDatabase;
     QString m_lastOpenError;
     unsigned int m_lastOpenErrorNumber = 0;
     std::vector<std::pair<int, std::function<void()>>> m_guards;

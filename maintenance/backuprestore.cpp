@@ -82,7 +82,9 @@ void Maintenance::writeLogicalBackup(const QString &database, const QString &fol
         try {
             backup.write(names[i], paths[i]);
         } catch (const std::exception &error) {
-            throw std::runtime_error(Texts::tableFailed(names[i], describe(error), false).toStdString());
+            throw std::runtime_error((Texts::tableFailed(names[i], describe(error), false)
+                                      + QStringLiteral("\r\n") + Texts::interrupted(i, n, names.mid(i)))
+                                         .toStdString());
         }
         m_window.ShowCount(total, start + int(qint64(i + 1) * (total - start) / n));
     }

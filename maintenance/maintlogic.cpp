@@ -66,6 +66,15 @@ QString tableFailed(const QString &table, const QString &description, bool resto
         + QStringLiteral("\r\n") + description;
 }
 
+QString interrupted(int done, int total, const QStringList &notReached)
+{
+    QString text = QString::number(done) + QLatin1Char('/') + QString::number(total)
+                   + QStringLiteral(" 件を終えたところで中断しました。");
+    if (!notReached.isEmpty())
+        text += QStringLiteral("\r\n終わっていないもの: ") + notReached.join(QStringLiteral(", "));
+    return text;
+}
+
 }
 
 double leadingNumber(const QString &text)

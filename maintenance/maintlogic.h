@@ -39,6 +39,9 @@ QString otherTable(const QString &file, const QString &table, const QString &dat
 QString foreignFile(const QString &file, const QString &table, qint64 statements, const QStringList &creates);
 // A table that could not be put back after its file failed: where its rows are.
 QString keptAside(const QString &aside, const QString &description);
+// A run over several tables or objects that ended early: how many of how many it finished, and the
+// names it did not finish (the failing one first).
+QString interrupted(int done, int total, const QStringList &notReached);
 }
 
 // What lblPreTable says: no database chosen, the database chosen last (all tables), or one object.

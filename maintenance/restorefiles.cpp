@@ -77,8 +77,16 @@ void Maintenance::runLogicalRestore(const QString &database, const QString &fold
     const auto run = [&](const QString &file) {
         restoreFile(db, database, dir.filePath(file), restoreNames({file}).value(0));
     };
-    for (const QString &file : tables) {
-        run(file);
+    // A run that ends early says how far it got and names the files it did not restore (failing one first).
+    const auto notReached = [&](const QString &description, const QStringList &rest) {
+        return description + QStringLiteral("\r\n") + Texts::interrupted(done, count, restoreNames(rest));
+    };
+    for (int i = 0; i < tables.size(); ++i) {
+        try {
+            run(tables[i]);
+        } catch (const std::exception &error) {
+            throw std::runtime_error(notReached(describe(error), tables.mid(i) + views).toStdString());
+        }
         ++done;
         step();
     }
@@ -99,7 +107,7 @@ void Maintenance::runLogicalRestore(const QString &database, const QString &fold
             }
         }
         if (failed.size() == views.size())
-            throw std::runtime_error(firstError.toStdString());
+            throw std::runtime_error(notReached(firstError, failed).toStdString());
         views = failed;
     }
 }

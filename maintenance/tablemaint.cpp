@@ -40,14 +40,18 @@ Maintenance::Maintenance(frmTablora &window)
     , m_window(window)
 {
     Ui::frmTablora *ui = window.ui;
-    connect(ui->cmdCheckTable, &QPushButton::clicked, this, &Maintenance::cmdCheckTable_Click);
-    connect(ui->cmdOptimizeTable, &QPushButton::clicked, this, &Maintenance::cmdOptimizeTable_Click);
-    connect(ui->cmdRepairTable, &QPushButton::clicked, this, &Maintenance::cmdRepairTable_Click);
-    connect(ui->cmdCopyDb, &QPushButton::clicked, this, &Maintenance::cmdCopyDb_Click);
-    connect(ui->cmdBackup, &QPushButton::clicked, this, &Maintenance::cmdBackup_Click);
-    connect(ui->cmdRestore, &QPushButton::clicked, this, &Maintenance::cmdRestore_Click);
-    connect(ui->cmdScriptBackUp, &QPushButton::clicked, this, &Maintenance::cmdScriptBackUp_Click);
-    connect(ui->cmdInOut, &QPushButton::clicked, this, &Maintenance::cmdInOut_Click);
+    // Each button runs as one operation of the window.
+    const auto attach = [&](QAbstractButton *button, void (Maintenance::*handler)()) {
+        window.operation(button, this, [this, handler] { (this->*handler)(); });
+    };
+    attach(ui->cmdCheckTable, &Maintenance::cmdCheckTable_Click);
+    attach(ui->cmdOptimizeTable, &Maintenance::cmdOptimizeTable_Click);
+    attach(ui->cmdRepairTable, &Maintenance::cmdRepairTable_Click);
+    attach(ui->cmdCopyDb, &Maintenance::cmdCopyDb_Click);
+    attach(ui->cmdBackup, &Maintenance::cmdBackup_Click);
+    attach(ui->cmdRestore, &Maintenance::cmdRestore_Click);
+    attach(ui->cmdScriptBackUp, &Maintenance::cmdScriptBackUp_Click);
+    attach(ui->cmdInOut, &Maintenance::cmdInOut_Click);
 }
 
 QString Maintenance::describe(const std::exception &error)
@@ -169,6 +173,7 @@ void Maintenance::runOperation(Operation operation)
     WaitCursor wait;
     m_window.ShowCount(total, 0);
     QList<Finding> findings;
+    int reached = 0; // entries finished in all-tables scope
     try {
         Connection &db = session.db();
         const auto work = [&](const QString &entry) {
@@ -192,13 +197,23 @@ void Maintenance::runOperation(Operation operation)
         } else {
             for (int i = 0; i < total; ++i) {
                 work(entries[i]);
+                reached = i + 1;
                 m_window.ShowCount(total, i);
             }
         }
     } catch (const std::exception &error) {
         ui->lblCkTableName->clear();
         wait.restore();
-        failed(describe(error));
+        QString description = describe(error);
+        if (scope == Scope::All) {
+            // Never a silent half-run: how far it got, and what it did not reach.
+            QStringList rest;
+            for (int i = reached; i < total; ++i)
+                if (frmTablora::EntryKind(entries[i]) != QLatin1String("[ERROR]"))
+                    rest << frmTablora::EntryName(entries[i]);
+            description += QStringLiteral("\r\n") + Texts::interrupted(reached, total, rest);
+        }
+        failed(description);
         return;
     }
 

@@ -47,9 +47,13 @@ void Maintenance::cmdScriptBackUp_Click()
             try {
                 ScriptBackup::write(db, database, objects[i], paths[i]);
             } catch (const std::exception &error) {
+                QStringList rest;
+                for (int j = i; j < total; ++j)
+                    rest << objects[j].name;
                 throw std::runtime_error((QStringLiteral("「") + objects[i].name
                                           + QStringLiteral("」のｸﾘｴｲﾄScriptを保存できませんでした。\r\n")
-                                          + describe(error)).toStdString());
+                                          + describe(error) + QStringLiteral("\r\n")
+                                          + Texts::interrupted(i, total, rest)).toStdString());
             }
             m_window.ShowCount(total, i + 1);
         }

@@ -2,11 +2,13 @@
 #include "widgets/accessiblenames.h"
 
 #include "about/frmabout.h"
+#include "core/dberror.h"
 #include "core/events.h"
 #include "core/session.h"
 #include "core/settingsstore.h"
 #include "core/tls.h"
 #include "mainwindow/mainlogic.h"
+#include "widgets/busy.h"
 #include "widgets/grid.h"
 #include "widgets/progressbox.h"
 
@@ -29,9 +31,12 @@ QString chosenEntry(const QListWidget *list)
 }
 
 // Closes the shared recordset and the connection; a server that went away must not stop the caller.
+// Nothing is closed while an operation holds the connection.
 void closeConnectionQuietly()
 {
     Session &session = Session::instance();
+    if (session.isHeld())
+        return;
     try {
         session.CloseRecordset();
         session.CloseConnection();
@@ -67,7 +72,8 @@ frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
         if (onExec)
             onExec();
     });
-    connect(ui->cmdCreateUser, &QPushButton::clicked, this, [this] {
+    // The user window's work is one operation of this window: it holds the connection while it is open.
+    operation(ui->cmdCreateUser, this, [this] {
         if (onCreateUser)
             onCreateUser();
     });
@@ -249,9 +255,36 @@ void frmTablora::EnableControls(bool connected)
     DrawStatus(0, true);
 }
 
+void frmTablora::operation(QAbstractButton *button, QObject *context, std::function<void()> handler)
+{
+    connect(button, &QAbstractButton::clicked, context, [this, handler = std::move(handler)] {
+        RunOperation(handler);
+    });
+}
+
+bool frmTablora::RunOperation(const std::function<void()> &handler)
+{
+    Session &session = Session::instance();
+    if (session.isBusyElsewhere()) {
+        Message(Connection::busyText(), Dialogs::Icon::Information);
+        return false;
+    }
+    const BusyScope busy(session);
+    try {
+        handler();
+    } catch (const std::exception &error) {
+        // No failure leaves a handler; one that slipped through its own trap is still reported.
+        RecordError(describeError(error));
+        Message(describeError(error), Dialogs::Icon::Critical);
+    }
+    return true;
+}
+
 void frmTablora::ShowCount(int total, int current)
 {
     ui->lblCnt->setText(QString::number(current) + QLatin1Char('/') + QString::number(total));
+    if (onProgressStep)
+        onProgressStep();
     const double fraction = total == 0 ? 0.0 : double(current) / double(total);
     // Painted at most every few tens of milliseconds, so a run over thousands of tables pays no paint per
     // table; the first and the last position are painted at once.
@@ -322,6 +355,11 @@ QString frmTablora::SelectedRoutineKind() const
 
 void frmTablora::cmdClose_Click()
 {
+    // Reached only from outside the window's input while an operation runs (its clicks are dropped).
+    if (Session::instance().isHeld()) {
+        Message(QStringLiteral("処理中のため切断できません。終わってから切断して下さい。"), Dialogs::Icon::Information);
+        return;
+    }
     closeConnectionQuietly();
     EnableControls(false);
     if (onDisconnect)

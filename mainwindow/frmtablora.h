@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 
+class QAbstractButton;
 class QRadioButton;
 
 // The main window: the connect panel, the database, table and routine lists with their inspectors, the
@@ -62,6 +63,17 @@ public:
     // Splits a list entry "marker<TAB>name"; an entry without a tab is all name.
     static QString EntryName(const QString &entry);
     static QString EntryKind(const QString &entry);
+
+    // One operation at a time: connects the button's click to the handler, run as one operation of the
+    // window. While it runs the window paints but takes no input (BusyScope) and the session's connection
+    // is held; it does not start while the query window's run holds the connection (a message says so).
+    void operation(QAbstractButton *button, QObject *context, std::function<void()> handler);
+    // Runs the handler as one operation (what operation() connects). False when it could not start.
+    bool RunOperation(const std::function<void()> &handler);
+
+    // Called at each step of the progress display, while the operation's window events run (tests click
+    // and choose here as a user would).
+    std::function<void()> onProgressStep;
 
     // --- Hooks that the program sets when it assembles the window ---
 

@@ -203,6 +203,11 @@ void frmSql::cmdExec_Click()
     if (m_run || m_finishing)
         return;
     ui->txtError->clear();
+    // An operation of the main window goes on with the connection across its event pump.
+    if (Session::instance().isHeld()) {
+        message(QStringLiteral("ﾒｲﾝ画面の処理が終わるまでお待ち下さい。"), int(Dialogs::Icon::Information));
+        return;
+    }
     QString sql;
     if (!typedQuery(&sql))
         return;
@@ -322,6 +327,7 @@ void frmSql::finishRun()
     QString description;
     std::shared_ptr<ResultLines> text;
     long long count = 0;
+    bool linkCut = false;
     if (m_run) {
         m_run->join();
         drainBatches();
@@ -334,6 +340,7 @@ void frmSql::finishRun()
             text = std::make_shared<ResultLines>(ui->flgrid_Record->gridModel()->store(), m_run->names(),
                                                  m_runDelimiter);
         count = m_run->recordCount();
+        linkCut = m_run->linkCut();
         m_run.reset();
     } else if (!m_finishing) {
         return;
@@ -392,6 +399,13 @@ void frmSql::finishRun()
 
     if (stopped && !stopShown)
         message(QStringLiteral("処理を中断しました"), int(Dialogs::Icon::Information));
+    if (linkCut) {
+        // The server could not be told to stop: the link was cut, and the connection is gone with it.
+        const QString lost = QStringLiteral("サーバーが応答しないため、接続を切りました。接続し直して下さい。");
+        ui->txtError->setText(lost);
+        ui->Label1->setToolTip(lost);
+        message(lost, int(Dialogs::Icon::Critical));
+    }
     ui->lblRecordCount->setText(QString::number(m_streamed ? count : ui->flgrid_Record->Rows() - 1));
     ui->flgrid_Record->setRedraw(true);
     ui->flgrid_Record->setEnabled(true);

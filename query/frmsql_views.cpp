@@ -230,12 +230,12 @@ void frmSql::Form_Activate()
     if (m_run)
         return;
     Session &session = Session::instance();
-    // The connection is opened again so that a database newly chosen in the main window takes effect.
-    // One still open on the session's database is kept as it is: opening it again would only lose the
-    // user variables that the statements of this window set.
+    // The connection is opened again so that a database newly chosen in the main window takes effect;
+    // only then: opening it again loses the user variables, temporary tables and open transaction of this
+    // window's statements. While an operation of the main window holds it, the session refuses to.
     if (session.connection && session.connection->State() == 1) {
         m_disconnected = false;
-        if (session.connection->params().database == session.database)
+        if (session.database == session.openedDatabase())
             return;
     }
     // Opened again only when it was not the main window that disconnected (cmdExec's Tag "False").

@@ -42,6 +42,7 @@ void QueryRun::start()
     // The connection belongs to the run's thread before that thread sends anything and before the window
     // thread serves any other event; the thread waits for the lock until then.
     std::lock_guard lock(m_mutex);
+    m_cutBefore = m_connection.linkCut();
     m_thread = std::thread([this] {
         { std::lock_guard owned(m_mutex); }
         run();
@@ -58,7 +59,12 @@ void QueryRun::requestStop()
         std::lock_guard lock(m_mutex);
         m_room.notify_all();
     }
-    m_connection.cancelRunningStatement();
+    m_connection.requestStop();
+}
+
+bool QueryRun::linkCut() const
+{
+    return m_connection.linkCut() && !m_cutBefore;
 }
 
 void QueryRun::join()

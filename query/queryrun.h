@@ -57,8 +57,12 @@ public:
     QueryRun &operator=(const QueryRun &) = delete;
 
     void start();
-    // Asks the run to stop: it ends at its next row; a statement still running on the server is cancelled.
+    // Asks the run to stop, without waiting: it ends at its next row; a statement still running on the
+    // server is cancelled, and a link that cannot carry the cancel is cut (Connection::requestStop), so the
+    // run's thread returns within about a second even when the server no longer answers.
     void requestStop();
+    // The stop had to cut the link: the connection is of no further use.
+    bool linkCut() const;
     bool stopRequested() const { return m_stop.load(); }
     // Waits for the run's thread. Safe to call more than once.
     void join();
@@ -90,6 +94,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_finished{false};
     std::atomic<long long> m_count{0};
+    bool m_cutBefore = false;
 
     std::mutex m_mutex;
     std::condition_variable m_room;

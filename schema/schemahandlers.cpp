@@ -14,14 +14,16 @@ SchemaHandlers *attachSchema(frmTablora &window)
 {
     auto *handlers = new SchemaHandlers(window);
     Ui::frmTablora *ui = window.ui;
-    QObject::connect(ui->cmdCreateDb, &QPushButton::clicked, handlers, &SchemaHandlers::cmdCreateDb_Click);
-    QObject::connect(ui->cmdDropDb, &QPushButton::clicked, handlers, &SchemaHandlers::cmdDropDb_Click);
-    QObject::connect(ui->cmdCreateTable, &QPushButton::clicked, handlers,
-                     &SchemaHandlers::cmdCreateTable_Click);
-    QObject::connect(ui->cmdDropTable, &QPushButton::clicked, handlers, &SchemaHandlers::cmdDropTable_Click);
-    QObject::connect(ui->cmdCreateProc, &QPushButton::clicked, handlers,
-                     &SchemaHandlers::cmdCreateProc_Click);
-    QObject::connect(ui->cmdDropProc, &QPushButton::clicked, handlers, &SchemaHandlers::cmdDropProc_Click);
+    // Each button runs as one operation of the window.
+    const auto attach = [&](QAbstractButton *button, void (SchemaHandlers::*handler)()) {
+        window.operation(button, handlers, [handlers, handler] { (handlers->*handler)(); });
+    };
+    attach(ui->cmdCreateDb, &SchemaHandlers::cmdCreateDb_Click);
+    attach(ui->cmdDropDb, &SchemaHandlers::cmdDropDb_Click);
+    attach(ui->cmdCreateTable, &SchemaHandlers::cmdCreateTable_Click);
+    attach(ui->cmdDropTable, &SchemaHandlers::cmdDropTable_Click);
+    attach(ui->cmdCreateProc, &SchemaHandlers::cmdCreateProc_Click);
+    attach(ui->cmdDropProc, &SchemaHandlers::cmdDropProc_Click);
     return handlers;
 }
 

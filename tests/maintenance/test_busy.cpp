@@ -1,0 +1,236 @@
+// One operation at a time: every long operation of the main window, interrupted at each of its progress
+// steps by what a user may do meanwhile (disconnect, quit, the same button again, another database and
+// table, the query window's activation, a close of the window), runs to its true end exactly once.
+#include "windowtest.h"
+
+#include "connection.h"
+#include "mainwindow/frmtablora.h"
+#include "query/frmsql.h"
+#include "ui_frmsql.h"
+#include "schema/attach.h"
+#include "scripteddialogs.h"
+#include "session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTest>
+
+using Answer = Dialogs::Answer;
+
+namespace {
+QString q(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// Clicks the list's entry whose text ends with the given text, as the mouse does.
+void clickEntry(QListWidget *list, const QString &endsWith)
+{
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().endsWith(endsWith)) {
+            const QPoint at = list->visualItemRect(list->item(i)).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            return;
+        }
+    }
+}
+}
+
+class BusyTest : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        loadShop();
+        attachSchema(*window);
+        other = otherDatabase();
+        exec(q("CREATE TABLE `%1`.t (a int)").arg(other));
+        window->show();
+        chooseDatabase();
+        query = std::make_unique<frmSql>();
+        connection = Session::instance().connection.get();
+        threadId = connection->threadId();
+        unloaded = std::make_unique<QSignalSpy>(window.get(), &frmTablora::unloaded);
+    }
+    void TearDown() override
+    {
+        query.reset();
+        WindowTest::TearDown();
+    }
+
+    // At every progress step: everything a user might do while the operation runs.
+    void interfereWith(QPushButton *button)
+    {
+        window->onProgressStep = [this, button] {
+            ++steps;
+            Ui::frmTablora *ui = window->ui;
+            QTest::mouseClick(ui->cmdClose, Qt::LeftButton);
+            QTest::mouseClick(ui->cmdEnd, Qt::LeftButton);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QTest::keyClick(button, Qt::Key_Space);
+            clickEntry(ui->lstDb, other);
+            clickEntry(ui->lstTables, q("\torders"));
+            query->Form_Activate();
+            query->ui->txtSql->setPlainText(q("select 1"));
+            QTest::mouseClick(query->ui->cmdExec, Qt::LeftButton);
+            window->close();
+        };
+    }
+
+    // The operation ran alone: same connection, same database, and the window closed only afterwards.
+    void expectUndisturbed()
+    {
+        EXPECT_GT(steps, 0);
+        EXPECT_FALSE(query->isRunning());
+        ASSERT_EQ(Session::instance().connection.get(), connection);
+        EXPECT_EQ(connection->threadId(), threadId);
+        EXPECT_EQ(Session::instance().database, db);
+        EXPECT_EQ(unloaded->count(), 0);
+        // The close asked for during the run is carried out now that it is over.
+        window->onProgressStep = nullptr;
+        QTRY_COMPARE(unloaded->count(), 1);
+    }
+
+    int count(const QString &statement) const
+    {
+        return int(recorder->statements().count(statement));
+    }
+
+    QString other;
+    std::unique_ptr<frmSql> query;
+    Connection *connection = nullptr;
+    unsigned long threadId = 0;
+    std::unique_ptr<QSignalSpy> unloaded;
+    int steps = 0;
+};
+
+TEST_F(BusyTest, CheckOptimizeRepairAndCopyOfAllTablesRunOnceToTheirEnd)
+{
+    const QStringList tables{q("access_log"), q("customers"), q("items"), q("`order details`"),
+                             q("order_totals"), q("orders")};
+    struct Run
+    {
+        QPushButton *button;
+        QString statement;
+        QString done;
+    };
+    Ui::frmTablora *ui = window->ui;
+    const QList<Run> runs{{ui->cmdCheckTable, q("check table %1.%2 "), q("問題はありませんでした。")},
+                          {ui->cmdOptimizeTable, q("optimize table %1.%2"), q("最適化しました。")},
+                          {ui->cmdRepairTable, q("repair table %1.%2"), q("修復しました。")}};
+    for (const Run &run : runs) {
+        ScriptedDialogs dialogs;
+        dialogs.answer(Answer::Ok).answer(Answer::Ok);
+        interfereWith(run.button);
+        recorder->clear();
+        run.button->click();
+        EXPECT_EQ(dialogs.messages().value(1), run.done) << dialogs.messages().join(q(" | ")).toStdString();
+        for (const QString &table : tables)
+            EXPECT_EQ(count(run.statement.arg(db, table)), 1) << run.statement.arg(db, table).toStdString();
+        EXPECT_EQ(ui->lblCnt->text(), q("5/6"));
+        EXPECT_FALSE(recorder->contains(q("select 1")));
+    }
+    expectUndisturbed();
+}
+
+TEST_F(BusyTest, BackupAndScriptBackupWriteEveryFileOnce)
+{
+    ScriptedDialogs dialogs;
+    const QString folder = work.path();
+    dialogs.answer(Answer::Ok).folder(folder).answer(Answer::Ok);
+    interfereWith(window->ui->cmdBackup);
+    window->ui->cmdBackup->click();
+    EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」にﾊﾞｯｸｱｯﾌﾟしました。"));
+    EXPECT_EQ(QDir(folder).entryList({q("*.sql")}).size(), 6);
+
+    QTemporaryDir scripts;
+    dialogs.folder(scripts.path()).answer(Answer::Ok);
+    interfereWith(window->ui->cmdScriptBackUp);
+    window->ui->cmdScriptBackUp->click();
+    EXPECT_EQ(dialogs.messages().size(), 3);
+    EXPECT_EQ(QDir(scripts.path()).entryList(QDir::Files).size(), 6); // five tables and a view
+    expectUndisturbed();
+}
+
+TEST_F(BusyTest, AlterTableKeepsItsRowsAndEndsOnce)
+{
+    const auto before = tableRows(db, q("access_log"));
+    chooseTable(q("access_log"));
+    QString edited = window->ui->txtField->toPlainText();
+    edited.replace(q("CREATE TABLE `access_log` ("),
+                   q("CREATE TABLE `access_log` (\n  `extra` int DEFAULT NULL,"));
+    window->ui->txtField->setPlainText(edited);
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    interfereWith(window->ui->cmdCreateTable);
+    recorder->clear();
+    window->ui->cmdCreateTable->click();
+    EXPECT_EQ(dialogs.messages().value(1), q("変更しました。")) << window->ui->txtError->text().toStdString()
+                                                              << edited.toStdString();
+    int creates = 0; // the backup table, then the new one
+    for (const QString &statement : recorder->statements())
+        creates += statement.startsWith(q("create table "), Qt::CaseInsensitive) ? 1 : 0;
+    EXPECT_EQ(creates, 2);
+    EXPECT_EQ(scalar(q("select count(*) from `%1`.access_log where extra is null").arg(db)),
+              QString::number(before.size()));
+    EXPECT_GT(before.size(), 0);
+    expectUndisturbed();
+}
+
+TEST_F(BusyTest, AnOperationDoesNotStartWhileTheQueryWindowRuns)
+{
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    query->ui->txtSql->setPlainText(q("select sleep(30)"));
+    query->ui->cmdExec->click();
+    ASSERT_TRUE(query->isRunning());
+    recorder->clear();
+    window->ui->cmdCheckTable->click();
+    EXPECT_EQ(dialogs.messages().value(0), Connection::busyText());
+    EXPECT_TRUE(recorder->statements().filter(q("check table")).isEmpty());
+    QSignalSpy finished(query.get(), &frmSql::runFinished);
+    query->ui->cmdStop->click();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+    EXPECT_EQ(dialogs.messages().value(1), q("処理を中断しました"));
+}
+
+// The server ends the program's connection in the middle of a run: the run stops there and says how far
+// it got and what it did not reach, never that it succeeded.
+TEST_F(BusyTest, ACheckOfAllTablesCutOffSaysWhatItDidNotReach)
+{
+    window->onProgressStep = [this] {
+        if (++steps == 3) // the first two tables are done
+            exec(q("KILL %1").arg(threadId));
+    };
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Cancel);
+    window->ui->cmdCheckTable->click();
+    const QStringList messages = dialogs.messages();
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[1].endsWith(q("2/6 件を終えたところで中断しました。\r\n終わっていないもの: "
+                                      "items, order details, order_totals, orders")))
+        << messages[1].toStdString();
+    EXPECT_NE(messages[1], q("問題はありませんでした。"));
+    EXPECT_EQ(window->ui->picStatus->fraction(), 0.0);
+}
+
+TEST_F(BusyTest, ABackupCutOffSaysWhatItDidNotReach)
+{
+    window->onProgressStep = [this] {
+        if (++steps == 8) // the counter, the six entries listed, then the first table written
+            exec(q("KILL %1").arg(threadId));
+    };
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).folder(work.path()).answer(Answer::Ok);
+    window->ui->cmdBackup->click();
+    const QStringList messages = dialogs.messages();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].startsWith(q("「customers」のﾊﾞｯｸｱｯﾌﾟに失敗しました。"))) << messages[1].toStdString();
+    EXPECT_TRUE(messages[1].endsWith(q("1/6 件を終えたところで中断しました。\r\n終わっていないもの: "
+                                      "customers, items, order details, order_totals, orders")))
+        << messages[1].toStdString();
+    EXPECT_TRUE(QFile::exists(work.filePath(q("access_log.sql"))));
+}

@@ -1,0 +1,103 @@
+// A link that stops passing anything: the query window's stop, its close and the main window's disconnect
+// still come back, with a message, while the run's thread waits for an answer that never comes.
+#include "queryfixture.h"
+
+#include "connection.h"
+#include "dberror.h"
+#include "frmsql.h"
+#include "scripteddialogs.h"
+#include "session.h"
+#include "statementrecorder.h"
+#include "droppingrelay.h"
+#include "ui_frmsql.h"
+
+#include <QCloseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+using Answer = Dialogs::Answer;
+using Icon = Dialogs::Icon;
+
+namespace {
+const QString Stopped = QStringLiteral("処理を中断しました");
+const QString LinkCut = QStringLiteral("サーバーが応答しないため、接続を切りました。接続し直して下さい。");
+}
+
+class DeadLinkTest : public QueryWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        QueryWindowTest::SetUp();
+        relay = std::make_unique<DroppingRelay>(server.host, server.port.toUShort());
+        Session &s = Session::instance();
+        s.port = QString::number(relay->port());
+        ASSERT_TRUE(s.OpenConnection());
+        // Through the relay, while it still passes everything.
+        ASSERT_EQ(scalarOf(s.db(), QStringLiteral("select 7")), QStringLiteral("7"));
+    }
+    void TearDown() override
+    {
+        QueryWindowTest::TearDown();
+        Session::instance().CloseConnection();
+        relay.reset();
+    }
+    // A run that waits for the server, then the link goes quiet.
+    void startAndDrop()
+    {
+        startRun(QStringLiteral("select sleep(60)"));
+        relay->setDropping(true);
+    }
+
+    std::unique_ptr<DroppingRelay> relay;
+};
+
+TEST_F(DeadLinkTest, StopComesBackAndSaysTheLinkWasCut)
+{
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    startAndDrop();
+    window->ui->cmdStop->click();
+    waitForEnd();
+    EXPECT_EQ(dialogs.messages(), (QStringList{Stopped, LinkCut}));
+    EXPECT_EQ(dialogs.shown.value(1).icon, Icon::Critical);
+    EXPECT_EQ(window->ui->txtError->text(), LinkCut);
+    EXPECT_TRUE(window->ui->cmdExec->isEnabled());
+    // The connection can send nothing more, and says so at once instead of waiting.
+    EXPECT_THROW(Session::instance().db().Execute(QStringLiteral("select 1")), DbError);
+}
+
+TEST_F(DeadLinkTest, ClosingTheWindowComesBack)
+{
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    startAndDrop();
+    window->close();
+    EXPECT_FALSE(window->isRunning());
+    EXPECT_EQ(dialogs.messages(), (QStringList{Stopped, LinkCut}));
+}
+
+TEST_F(DeadLinkTest, DisconnectFromTheMainWindowComesBack)
+{
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    startAndDrop();
+    // What the main window's cmdClose does.
+    EXPECT_TRUE(Session::instance().CloseConnection());
+    window->setExecTag(QStringLiteral("False"));
+    waitForEnd();
+    EXPECT_FALSE(Session::instance().connection);
+    EXPECT_EQ(dialogs.messages(), (QStringList{Stopped, LinkCut}));
+}
+
+TEST_F(DeadLinkTest, TheStopGoesToTheServerItStopsAndNowhereElse)
+{
+    // The sibling that carries KILL QUERY reaches exactly the relay's port (no fallback to the socket):
+    // with the link alive it is delivered, and the connection stays usable.
+    dialogs.answer(Answer::Ok);
+    StatementRecorder sent;
+    startRun(QStringLiteral("select sleep(60)"));
+    window->ui->cmdStop->click();
+    waitForEnd();
+    EXPECT_EQ(dialogs.messages(), QStringList{Stopped});
+    EXPECT_EQ(sent.statements().filter(QStringLiteral("KILL QUERY")).size(), 1);
+    EXPECT_FALSE(Session::instance().connection->linkCut());
+    EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select 8")), QStringLiteral("8"));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class Session;
+
+// One operation at a time. While a BusyScope lives, the program's windows keep painting (progress box,
+// counter, pointer) but take no user input: clicks, keys, wheel and shortcuts meant for any window that was
+// already there are dropped, not queued, so the event pump of a long operation cannot start another one,
+// change what it depends on, disconnect or close. A request to close such a window is held and carried out
+// when the operation has ended. Dialogs that the operation opens itself (its messages and its own modal
+// windows) take input as usual. The session's connection is held for as long (Session::Hold), so nothing
+// closes or replaces it under the operation. Scopes nest; the outermost one restores everything.
+class BusyScope
+{
+public:
+    explicit BusyScope(Session &session);
+    ~BusyScope();
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+    // An operation is running.
+    static bool active();
+
+private:
+    std::unique_ptr<class SessionHoldToken> m_hold;
+};
+
+// The filter behind BusyScope, installed on the application for the outermost scope.
+class BusyFilter : public QObject
+{
+    Q_OBJECT
+
+public:
+    BusyFilter();
+    // Closes held back while the operation ran, now that it is over.
+    void releaseClosesLater();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPointer<QWidget> m_modalAtStart;
+    std::vector<QPointer<QWidget>> m_heldCloses;
+};
