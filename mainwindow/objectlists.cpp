@@ -5,6 +5,7 @@
 #include "core/session.h"
 #include "core/sqltext.h"
 #include "mainwindow/mainlogic.h"
+#include "widgets/busy.h"
 #include "widgets/grid.h"
 #include "widgets/waitcursor.h"
 
@@ -162,6 +163,9 @@ void frmTablora::lstDb_Click()
     const QString database = session.database;
     if (database.isEmpty())
         return;
+    // The listing lets window events run while it fills: one operation, like the buttons' (a close or an
+    // activation meanwhile must not take the connection and the shared recordset from under it).
+    const BusyScope busy(session);
 
     ui->lblCkTableName->setText(database + QStringLiteral("全ﾃｰﾌﾞﾙ"));
     ui->lstTables->clear();
