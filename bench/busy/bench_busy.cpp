@@ -1,0 +1,188 @@
+// One operation at a time, measured.
+// 1. The query window's 中断 while the link to the server silently drops everything (a relay that stops
+//    passing traffic): seconds from the click to "処理を中断しました", against the same stop on a live link.
+//    Target: at most 2 s.
+// 2. The busy state's cost: ﾃｰﾌﾞﾙ検査 of all tables of a database of small tables, clicked in the real main
+//    window, against the same statements sent in a bare loop; best of three of each, interleaved.
+//    Target: at most 1.1 times the bare loop.
+// Run: bench_busy [tables]   (default 1000 tables, in the sandbox database bench_busy_<tables>)
+// Exits 1 when a target is missed.
+
+#include "core/connection.h"
+#include "core/dialogs.h"
+#include "core/recordset.h"
+#include "core/session.h"
+#include "maintenance/attach.h"
+#include "mainwindow/frmtablora.h"
+#include "query/frmsql.h"
+#include "ui_frmsql.h"
+#include "sandbox.h"
+#include "droppingrelay.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int Runs = 3;
+constexpr double StopLimitSeconds = 2.0;
+constexpr double BusyLimit = 1.1;
+
+// Answers every box with OK and notes when each was shown.
+class AnsweringDialogs : public Dialogs
+{
+public:
+    QElapsedTimer clock;
+    QStringList texts;
+    qint64 firstShownNs = -1;
+    Answer message(const QString &, const QString &text, Icon, Buttons) override
+    {
+        texts << text;
+        if (firstShownNs < 0)
+            firstShownNs = clock.nsecsElapsed();
+        return Answer::Ok;
+    }
+    QString chooseFolder(const QString &) override { return {}; }
+    QString openFile(const QString &, const QString &) override { return {}; }
+    QString saveFile(const QString &, const QString &) override { return {}; }
+    int showModal(QWidget *) override { return 0; }
+};
+
+void connectSession(const SandboxServer &server, const QString &port, const QString &database)
+{
+    Session &s = Session::instance();
+    s.server = server.host;
+    s.user = server.user;
+    s.pass = server.password;
+    s.port = port;
+    s.database = database;
+    if (!s.OpenConnection())
+        throw std::runtime_error("cannot connect to the sandbox");
+}
+
+// Seconds from the click on 中断 to the message, for a run waiting on the server.
+double timeStop(const SandboxServer &server, bool dropping)
+{
+    DroppingRelay relay(server.host, server.port.toUShort());
+    connectSession(server, QString::number(relay.port()), QString());
+    AnsweringDialogs dialogs;
+    Dialogs::install(&dialogs);
+    double seconds = -1;
+    {
+        frmSql window;
+        window.show();
+        QSignalSpy finished(&window, &frmSql::runFinished);
+        window.ui->txtSql->setPlainText(QStringLiteral("select sleep(60)"));
+        window.ui->cmdExec->click();
+        QTest::qWait(300);
+        relay.setDropping(dropping);
+        dialogs.clock.start();
+        window.ui->cmdStop->click();
+        finished.wait(30000);
+        if (dialogs.texts.value(0) == QStringLiteral("処理を中断しました"))
+            seconds = dialogs.firstShownNs / 1e9; // the box that says the run stopped, timed from the click
+    }
+    Dialogs::install(nullptr);
+    Session::instance().CloseConnection();
+    return seconds;
+}
+
+void prepareTables(Connection &db, const QString &database, int tables)
+{
+    auto rs = db.Execute(QStringLiteral("select count(*) from information_schema.TABLES where ")
+                         + QStringLiteral("TABLE_SCHEMA='") + database + QLatin1Char('\''));
+    if (rs && !rs->Eof() && rs->Value(0).toInt() == tables)
+        return;
+    db.Execute(QStringLiteral("drop database if exists ") + database);
+    db.Execute(QStringLiteral("create database ") + database);
+    for (int i = 0; i < tables; ++i)
+        db.Execute(QStringLiteral("create table %1.t%2 (a int primary key, b varchar(20)) engine=InnoDB")
+                       .arg(database)
+                       .arg(i, 5, 10, QLatin1Char('0')));
+}
+
+double timeBareLoop(Connection &db, const QString &database, const QStringList &tables)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString &table : tables) {
+        auto rs = db.Execute(QStringLiteral("check table ") + database + QLatin1Char('.') + table
+                             + QLatin1Char(' '));
+        for (; rs && !rs->Eof(); rs->MoveNext())
+            (void)rs->Value(3);
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double timeWindow(frmTablora &window)
+{
+    AnsweringDialogs dialogs;
+    Dialogs::install(&dialogs);
+    QElapsedTimer timer;
+    timer.start();
+    window.ui->cmdCheckTable->click();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    Dialogs::install(nullptr);
+    if (dialogs.texts.value(1) != QStringLiteral("問題はありませんでした。"))
+        throw std::runtime_error(("the check did not succeed: " + dialogs.texts.join(QLatin1Char('|')))
+                                     .toStdString());
+    return seconds;
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int tables = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 1000;
+    const QString database = QStringLiteral("bench_busy_%1").arg(tables);
+    bool ok = true;
+    try {
+        const SandboxServer &server = SandboxServer::get();
+
+        const double live = timeStop(server, false);
+        const double dead = timeStop(server, true);
+        std::printf("stop, live link:     %.3f s\n", live);
+        std::printf("stop, dropping link: %.3f s (target <= %.1f s); ratio to the live link %.2f\n", dead,
+                    StopLimitSeconds, live > 0 ? dead / live : 0.0);
+        ok = ok && dead >= 0 && dead <= StopLimitSeconds;
+
+        auto admin = server.connect();
+        prepareTables(*admin, database, tables);
+        QStringList names;
+        for (int i = 0; i < tables; ++i)
+            names << QStringLiteral("t%1").arg(i, 5, 10, QLatin1Char('0'));
+
+        frmTablora window;
+        attachMaintenance(window);
+        connectSession(server, server.port, QString());
+        window.EnableControls(true);
+        window.show();
+        window.cmdShowDb_Click();
+        const auto found = window.ui->lstDb->findItems(database, Qt::MatchExactly);
+        if (found.size() != 1)
+            throw std::runtime_error("the bench database is not listed");
+        window.ui->lstDb->setCurrentItem(found.first());
+
+        double bare = 1e9, busy = 1e9;
+        for (int run = 0; run < Runs; ++run) {
+            bare = std::min(bare, timeBareLoop(Session::instance().db(), database, names));
+            busy = std::min(busy, timeWindow(window));
+        }
+        const double ratio = busy / bare;
+        std::printf("check of all %d tables, bare loop:   %.3f s\n", tables, bare);
+        std::printf("check of all %d tables, main window: %.3f s\n", tables, busy);
+        std::printf("busy ratio: %.3f (target <= %.2f)\n", ratio, BusyLimit);
+        ok = ok && ratio <= BusyLimit;
+        Session::instance().CloseConnection();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_busy: %s\n", e.what());
+        return 2;
+    }
+    return ok ? 0 : 1;
+}
