@@ -64,7 +64,7 @@ void QueryRun::requestStop()
 
 bool QueryRun::linkCut() const
 {
-    return m_connection.linkCut() && !m_cutBefore;
+    return m_linkCut.load();
 }
 
 void QueryRun::join()
@@ -144,6 +144,9 @@ void QueryRun::run()
     }
     rs.reset();
     m_connection.setOwnerThread(std::thread::id());
+    // Read while the connection is certainly alive: once the run has ended, the main window may close
+    // and free the connection before the window thread asks how the run ended.
+    m_linkCut.store(m_connection.linkCut() && !m_cutBefore);
     m_finished.store(true);
     if (m_callbacks.finished)
         m_callbacks.finished();

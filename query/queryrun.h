@@ -95,6 +95,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::atomic<long long> m_count{0};
     bool m_cutBefore = false;
+    std::atomic<bool> m_linkCut{false};
 
     std::mutex m_mutex;
     std::condition_variable m_room;

@@ -79,6 +79,8 @@ void DroppingRelay::loop()
             continue;
         if (fds[0].revents)
             break;
+        // Only the links polled above have entries in fds; one accepted now is read from the next round.
+        const size_t polled = links.size();
         if (fds[1].revents & POLLIN) {
             const int client = ::accept(m_listen, nullptr, nullptr);
             if (client >= 0) {
@@ -93,7 +95,7 @@ void DroppingRelay::loop()
         for (size_t i = 0; i < links.size(); ++i) {
             Link link = links[i];
             bool closed = false;
-            for (int side = 0; side < 2 && !closed; ++side) {
+            for (int side = 0; i < polled && side < 2 && !closed; ++side) {
                 const pollfd &p = fds[2 + 2 * i + size_t(side)];
                 if (!(p.revents & (POLLIN | POLLHUP | POLLERR)))
                     continue;
