@@ -440,16 +440,11 @@ void LogicalBackup::writeTriggers(QByteArray &out, const QString &table)
            " COLLATION_CONNECTION=@OLD_TRIGGER_COLLATION;\n";
 }
 
-void runSqlFile(Connection &db, const QString &path, const std::function<void()> &progress)
+namespace {
+
+// Reads a whole file through the splitter a megabyte at a time: memory stays bounded by one statement.
+void splitFile(QFile &file, SqlScriptSplitter &splitter)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw fileError(file);
-    SqlScriptSplitter splitter([&](const QByteArray &statement) {
-        db.ExecuteBytes(statement);
-        if (progress)
-            progress();
-    });
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const qint64 got = file.read(buffer.data(), qint64(buffer.size()));
@@ -460,6 +455,21 @@ void runSqlFile(Connection &db, const QString &path, const std::function<void()>
         splitter.feed(buffer.data(), got);
     }
     splitter.finish();
+}
+
+}
+
+void runSqlFile(Connection &db, const QString &path, const std::function<void()> &progress)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw fileError(file);
+    SqlScriptSplitter splitter([&](const QByteArray &statement) {
+        db.ExecuteBytes(statement);
+        if (progress)
+            progress();
+    });
+    splitFile(file, splitter);
 }
 
 namespace {
@@ -531,15 +541,6 @@ ScriptSummary summarizeSqlFile(const QString &path)
         if (match.hasMatch())
             summary.creates << match.captured(1).toUpper() + QLatin1Char(' ') + match.captured(2);
     });
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const qint64 got = file.read(buffer.data(), qint64(buffer.size()));
-        if (got < 0)
-            throw fileError(file);
-        if (got == 0)
-            break;
-        splitter.feed(buffer.data(), got);
-    }
-    splitter.finish();
+    splitFile(file, splitter);
     return summary;
 }
