@@ -1,14 +1,17 @@
 #include "sqltext.h"
 
 #include <QRegularExpression>
-#include <QSet>
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
 
 namespace SqlText {
 
 bool isReservedWord(const QString &word)
 {
     // The server's reserved words: a name spelled like one of them must be quoted.
-    static const QSet<QString> words = [] {
+    static const std::vector<std::string_view> words = [] {
         const char *list[] = {
             "ACCESSIBLE", "ADD", "ALL", "ALTER", "ANALYZE", "AND", "AS", "ASC", "ASENSITIVE", "BEFORE",
             "BETWEEN", "BIGINT", "BINARY", "BLOB", "BOTH", "BY", "CALL", "CASCADE", "CASE", "CHANGE",
@@ -46,12 +49,22 @@ bool isReservedWord(const QString &word)
             "UTC_DATE", "UTC_TIME", "UTC_TIMESTAMP", "VALUES", "VARBINARY", "VARCHAR", "VARCHARACTER",
             "VARYING", "VIRTUAL", "WHEN", "WHERE", "WHILE", "WINDOW", "WITH", "WRITE", "XOR",
             "YEAR_MONTH", "ZEROFILL"};
-        QSet<QString> set;
-        for (const char *w : list)
-            set.insert(QString::fromLatin1(w));
-        return set;
+        std::vector<std::string_view> sorted(std::begin(list), std::end(list));
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
     }();
-    return words.contains(word.toUpper());
+    // Looked up in upper case without building a QString: names are quoted for every statement of a run
+    // over thousands of tables. The words are all ASCII: a name with any other character is none of them.
+    char upper[32];
+    if (word.size() > qsizetype(sizeof upper))
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t c = word[i].unicode();
+        if (c > 0x7f)
+            return false;
+        upper[i] = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : char(c);
+    }
+    return std::binary_search(words.begin(), words.end(), std::string_view(upper, size_t(word.size())));
 }
 
 namespace {
@@ -60,6 +73,8 @@ namespace {
 // ("1e5", "2E10") or a hexadecimal or binary literal ("0x1f", "0b101").
 bool readsAsNumber(const QString &name)
 {
+    if (name.isEmpty() || !name.front().isDigit())
+        return false; // each form starts with a digit
     static const QRegularExpression number(
         QStringLiteral("^(?:[0-9]+[eE][0-9]+|0[xX][0-9a-fA-F]+|0[bB][01]+)$"));
     return number.match(name).hasMatch();

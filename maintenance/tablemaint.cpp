@@ -176,29 +176,33 @@ void Maintenance::runOperation(Operation operation)
     int reached = 0; // entries finished in all-tables scope
     try {
         Connection &db = session.db();
-        const auto work = [&](const QString &entry) {
+        // Returns the name of the table worked on (none for an entry that stands for an error).
+        const auto work = [&](const QString &entry) -> QString {
             const QString kind = frmTablora::EntryKind(entry);
             if (kind == QLatin1String("[ERROR]"))
-                return;
+                return QString();
             const QString name = frmTablora::EntryName(entry);
-            ui->lblCkTableName->setText(name);
-            // The date is read for each table, so a run over midnight names each copy by its own day.
-            auto rs = db.Execute(statement(operation, database, name, QDate::currentDate()));
+            // A copy reads the date for each table, so a run over midnight names each copy by its own day;
+            // the other operations name no copy and skip the clock (a time zone lookup per table).
+            const QDate day = operation == Operation::Copy ? QDate::currentDate() : QDate();
+            auto rs = db.Execute(statement(operation, database, name, day));
             // A view has no storage to optimise or repair: to those the server only answers that it is
             // not a base table, which is no finding (else every run over a database with views fails).
             const bool storageless = kind == QLatin1String("[VIEW]")
                                      && (operation == Operation::Optimize || operation == Operation::Repair);
             if (rs && !storageless)
                 findings += problemsOf(operation, rowsOf(*rs));
+            return name;
         };
+        // The table's name is shown with the counter when the step is drawn, not set for each of
+        // thousands of small tables in between.
         if (scope == Scope::One) {
-            work(selected);
-            m_window.ShowCount(total, 0);
+            m_window.ShowCount(total, 0, work(selected));
         } else {
             for (int i = 0; i < total; ++i) {
-                work(entries[i]);
+                const QString name = work(entries[i]);
                 reached = i + 1;
-                m_window.ShowCount(total, i);
+                m_window.ShowCount(total, i, name);
             }
         }
     } catch (const std::exception &error) {

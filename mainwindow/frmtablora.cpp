@@ -280,19 +280,24 @@ bool frmTablora::RunOperation(const std::function<void()> &handler)
     return true;
 }
 
-void frmTablora::ShowCount(int total, int current)
+void frmTablora::ShowCount(int total, int current, const QString &item)
 {
-    ui->lblCnt->setText(QString::number(current) + QLatin1Char('/') + QString::number(total));
     if (onProgressStep)
         onProgressStep();
     const double fraction = total == 0 ? 0.0 : double(current) / double(total);
-    // Painted at most every few tens of milliseconds, so a run over thousands of tables pays no paint per
-    // table; the first and the last position are painted at once.
-    if (m_countPainted.isValid() && m_countPainted.elapsed() < 30 && current != 0 && current + 1 < total) {
+    // Shown at most every few tens of milliseconds, so a run over thousands of small tables pays no paint
+    // and no label update per table (nor a stream of announcements to assistive technology); the first and
+    // the last position of a run, and the first of a new total, are shown at once.
+    if (m_countPainted.isValid() && m_countPainted.elapsed() < 30 && current != 0 && current + 1 < total
+        && total == m_countTotal) {
         ui->picStatus->drawLater(fraction, false);
         return;
     }
     m_countPainted.start();
+    m_countTotal = total;
+    ui->lblCnt->setText(QString::number(current) + QLatin1Char('/') + QString::number(total));
+    if (!item.isEmpty())
+        ui->lblCkTableName->setText(item);
     Events::pump();
     DrawStatus(fraction, false);
     // The pump runs at most every few tens of milliseconds; the counter is shown with the box all the same.

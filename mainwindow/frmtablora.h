@@ -39,8 +39,9 @@ public:
     // between the connected and the disconnected state; draws the progress box at 0.
     void EnableControls(bool connected);
     // The counter: lblCnt shows "current/total", pending events run, the progress box shows current/total
-    // (not exact; 0 when total is 0).
-    void ShowCount(int total, int current);
+    // (not exact; 0 when total is 0). A non-empty item (the table the step is about) goes into
+    // lblCkTableName with it.
+    void ShowCount(int total, int current, const QString &item = QString());
     // Draws the progress box at fraction (0 to 1); exact = false keeps 0 % at 1 % and 100 % at 99 %.
     void DrawStatus(double fraction, bool exact);
     // A failed operation: progress box at 0, the normal pointer back, the description into txtError
@@ -136,4 +137,5 @@ private:
     QString m_tlsCa;
     bool m_activatePending = true; // the first showing activates the window
     QElapsedTimer m_countPainted;  // when ShowCount last painted
+    int m_countTotal = -1;         // and the total it painted
 };

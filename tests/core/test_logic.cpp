@@ -135,6 +135,13 @@ TEST(SqlTextTest, NamesQuotedOnlyWhenTheyNeedIt)
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("a$_1")), QStringLiteral("a$_1"));
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("order details")), QStringLiteral("`order details`"));
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("select")), QStringLiteral("`select`"));
+    // Reserved words in any case, from both ends of the list and among those with '_' and digits (which
+    // order differently from letters once case is folded); near misses stay bare.
+    for (const QString word : {"ACCESSIBLE", "Day_Hour", "int1", "INT8", "Sql_Big_Result", "sqlstate",
+                               "utc_timestamp", "Current_User", "zerofill", "XOR", "Order"})
+        EXPECT_EQ(SqlText::quoteName(word), '`' + word + '`');
+    for (const QString name : {"days", "int5", "sql_", "zerofills", "a", "current_users"})
+        EXPECT_EQ(SqlText::quoteName(name), name);
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("123")), QStringLiteral("`123`"));
     // Names the server would read as numbers; names that merely begin with digits stay bare.
     for (const QString number : {"1e5", "2E10", "0x1f", "0X1F", "0b101"})
