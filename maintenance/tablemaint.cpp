@@ -41,17 +41,14 @@ Maintenance::Maintenance(frmTablora &window)
 {
     Ui::frmTablora *ui = window.ui;
     // Each button runs as one operation of the window.
-    const auto attach = [&](QAbstractButton *button, void (Maintenance::*handler)()) {
-        window.operation(button, this, [this, handler] { (this->*handler)(); });
-    };
-    attach(ui->cmdCheckTable, &Maintenance::cmdCheckTable_Click);
-    attach(ui->cmdOptimizeTable, &Maintenance::cmdOptimizeTable_Click);
-    attach(ui->cmdRepairTable, &Maintenance::cmdRepairTable_Click);
-    attach(ui->cmdCopyDb, &Maintenance::cmdCopyDb_Click);
-    attach(ui->cmdBackup, &Maintenance::cmdBackup_Click);
-    attach(ui->cmdRestore, &Maintenance::cmdRestore_Click);
-    attach(ui->cmdScriptBackUp, &Maintenance::cmdScriptBackUp_Click);
-    attach(ui->cmdInOut, &Maintenance::cmdInOut_Click);
+    window.operation(ui->cmdCheckTable, this, &Maintenance::cmdCheckTable_Click);
+    window.operation(ui->cmdOptimizeTable, this, &Maintenance::cmdOptimizeTable_Click);
+    window.operation(ui->cmdRepairTable, this, &Maintenance::cmdRepairTable_Click);
+    window.operation(ui->cmdCopyDb, this, &Maintenance::cmdCopyDb_Click);
+    window.operation(ui->cmdBackup, this, &Maintenance::cmdBackup_Click);
+    window.operation(ui->cmdRestore, this, &Maintenance::cmdRestore_Click);
+    window.operation(ui->cmdScriptBackUp, this, &Maintenance::cmdScriptBackUp_Click);
+    window.operation(ui->cmdInOut, this, &Maintenance::cmdInOut_Click);
 }
 
 QString Maintenance::describe(const std::exception &error)

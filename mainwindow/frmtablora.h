@@ -69,6 +69,12 @@ public:
     // window. While it runs the window paints but takes no input (BusyScope) and the session's connection
     // is held; it does not start while the query window's run holds the connection (a message says so).
     void operation(QAbstractButton *button, QObject *context, std::function<void()> handler);
+    // The same for a handler that is a member function of owner.
+    template <class Owner>
+    void operation(QAbstractButton *button, Owner *owner, void (Owner::*handler)())
+    {
+        operation(button, owner, std::function<void()>([owner, handler] { (owner->*handler)(); }));
+    }
     // Runs the handler as one operation (what operation() connects). False when it could not start.
     bool RunOperation(const std::function<void()> &handler);
 

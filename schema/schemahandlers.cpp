@@ -15,15 +15,12 @@ SchemaHandlers *attachSchema(frmTablora &window)
     auto *handlers = new SchemaHandlers(window);
     Ui::frmTablora *ui = window.ui;
     // Each button runs as one operation of the window.
-    const auto attach = [&](QAbstractButton *button, void (SchemaHandlers::*handler)()) {
-        window.operation(button, handlers, [handlers, handler] { (handlers->*handler)(); });
-    };
-    attach(ui->cmdCreateDb, &SchemaHandlers::cmdCreateDb_Click);
-    attach(ui->cmdDropDb, &SchemaHandlers::cmdDropDb_Click);
-    attach(ui->cmdCreateTable, &SchemaHandlers::cmdCreateTable_Click);
-    attach(ui->cmdDropTable, &SchemaHandlers::cmdDropTable_Click);
-    attach(ui->cmdCreateProc, &SchemaHandlers::cmdCreateProc_Click);
-    attach(ui->cmdDropProc, &SchemaHandlers::cmdDropProc_Click);
+    window.operation(ui->cmdCreateDb, handlers, &SchemaHandlers::cmdCreateDb_Click);
+    window.operation(ui->cmdDropDb, handlers, &SchemaHandlers::cmdDropDb_Click);
+    window.operation(ui->cmdCreateTable, handlers, &SchemaHandlers::cmdCreateTable_Click);
+    window.operation(ui->cmdDropTable, handlers, &SchemaHandlers::cmdDropTable_Click);
+    window.operation(ui->cmdCreateProc, handlers, &SchemaHandlers::cmdCreateProc_Click);
+    window.operation(ui->cmdDropProc, handlers, &SchemaHandlers::cmdDropProc_Click);
     return handlers;
 }
 

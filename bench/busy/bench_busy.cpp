@@ -11,13 +11,13 @@
 // Exits 1 when a target is missed.
 
 #include "core/connection.h"
-#include "core/dialogs.h"
 #include "core/recordset.h"
 #include "core/session.h"
 #include "maintenance/attach.h"
 #include "mainwindow/frmtablora.h"
 #include "query/frmsql.h"
 #include "ui_frmsql.h"
+#include "benchdialogs.h"
 #include "sandbox.h"
 #include "droppingrelay.h"
 
@@ -36,26 +36,6 @@ constexpr int Runs = 15;
 constexpr double StopLimitSeconds = 2.0;
 constexpr double BusyLimit = 1.1;
 
-// Answers every box with OK and notes when each was shown.
-class AnsweringDialogs : public Dialogs
-{
-public:
-    QElapsedTimer clock;
-    QStringList texts;
-    qint64 firstShownNs = -1;
-    Answer message(const QString &, const QString &text, Icon, Buttons) override
-    {
-        texts << text;
-        if (firstShownNs < 0)
-            firstShownNs = clock.nsecsElapsed();
-        return Answer::Ok;
-    }
-    QString chooseFolder(const QString &) override { return {}; }
-    QString openFile(const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &) override { return {}; }
-    int showModal(QWidget *) override { return 0; }
-};
-
 void connectSession(const SandboxServer &server, const QString &port, const QString &database)
 {
     Session &s = Session::instance();
@@ -73,7 +53,7 @@ double timeStop(const SandboxServer &server, bool dropping)
 {
     DroppingRelay relay(server.host, server.port.toUShort());
     connectSession(server, QString::number(relay.port()), QString());
-    AnsweringDialogs dialogs;
+    BenchDialogs dialogs;
     Dialogs::install(&dialogs);
     double seconds = -1;
     {
@@ -87,7 +67,7 @@ double timeStop(const SandboxServer &server, bool dropping)
         dialogs.clock.start();
         window.ui->cmdStop->click();
         finished.wait(30000);
-        if (dialogs.texts.value(0) == QStringLiteral("処理を中断しました"))
+        if (dialogs.messages.value(0) == QStringLiteral("処理を中断しました"))
             seconds = dialogs.firstShownNs / 1e9; // the box that says the run stopped, timed from the click
     }
     Dialogs::install(nullptr);
@@ -124,15 +104,15 @@ double timeBareLoop(Connection &db, const QString &database, const QStringList &
 
 double timeWindow(frmTablora &window)
 {
-    AnsweringDialogs dialogs;
+    BenchDialogs dialogs;
     Dialogs::install(&dialogs);
     QElapsedTimer timer;
     timer.start();
     window.ui->cmdCheckTable->click();
     const double seconds = timer.nsecsElapsed() / 1e9;
     Dialogs::install(nullptr);
-    if (dialogs.texts.value(1) != QStringLiteral("問題はありませんでした。"))
-        throw std::runtime_error(("the check did not succeed: " + dialogs.texts.join(QLatin1Char('|')))
+    if (dialogs.messages.value(1) != QStringLiteral("問題はありませんでした。"))
+        throw std::runtime_error(("the check did not succeed: " + dialogs.messages.join(QLatin1Char('|')))
                                      .toStdString());
     return seconds;
 }

@@ -7,7 +7,7 @@
 //   bench_mainwindow users           the user window over 5,000 accounts: loading, choosing an account
 //   bench_mainwindow all             the three above, each in a process of its own (the default)
 #include "connection.h"
-#include "dialogs.h"
+#include "benchdialogs.h"
 #include "mainwindow/frmtablora.h"
 #include "maintenance/attach.h"
 #include "recordset.h"
@@ -32,21 +32,6 @@ namespace {
 
 const QString Database = QStringLiteral("tablora_bench_schema");
 const QString WideDatabase = QStringLiteral("tablora_bench_wide");
-
-class QuietDialogs : public Dialogs
-{
-public:
-    QStringList messages;
-    Answer message(const QString &, const QString &text, Icon, Buttons) override
-    {
-        messages << text;
-        return Answer::Ok;
-    }
-    QString chooseFolder(const QString &) override { return {}; }
-    QString openFile(const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &) override { return {}; }
-    int showModal(QWidget *) override { return 0; }
-};
 
 void exec(Connection &c, const QString &sql)
 {
@@ -88,7 +73,7 @@ double seconds(const QElapsedTimer &t)
 struct MainWindowBench
 {
     const SandboxServer &server = SandboxServer::get();
-    QuietDialogs dialogs;
+    BenchDialogs dialogs;
     QTemporaryDir settings;
     std::unique_ptr<frmTablora> window;
 
@@ -391,7 +376,7 @@ int usersMode()
     int failed = 0;
     {
         const SandboxServer &server = SandboxServer::get();
-        QuietDialogs dialogs;
+        BenchDialogs dialogs;
         Dialogs::install(&dialogs);
         Session &s = Session::instance();
         s.server = server.host;

@@ -9,7 +9,7 @@
 // Figures are printed one per line, with their ratios.
 #include "benchtable.h"
 #include "connection.h"
-#include "dialogs.h"
+#include "benchdialogs.h"
 #include "frmsql.h"
 #include "recordset.h"
 #include "sandbox.h"
@@ -33,22 +33,6 @@
 #include <vector>
 
 namespace {
-
-// Message boxes answered at once; the last text is kept.
-class QuietDialogs : public Dialogs
-{
-public:
-    QStringList messages;
-    Answer message(const QString &, const QString &text, Icon, Buttons) override
-    {
-        messages << text;
-        return Answer::Ok;
-    }
-    QString chooseFolder(const QString &) override { return {}; }
-    QString openFile(const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &) override { return {}; }
-    int showModal(QWidget *) override { return 0; }
-};
 
 double megabytes(double bytes)
 {
@@ -128,7 +112,7 @@ double bareLoopSeconds(Connection &c, const QString &sql, const QString &out)
 struct Bench
 {
     const SandboxServer &server = SandboxServer::get();
-    QuietDialogs dialogs;
+    BenchDialogs dialogs;
     QTemporaryDir temp;
     std::unique_ptr<frmSql> window;
     QString table;
