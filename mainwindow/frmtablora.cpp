@@ -288,6 +288,7 @@ void frmTablora::ShowCount(int total, int current, const QString &item)
     // Shown at most every few tens of milliseconds, so a run over thousands of small tables pays no paint
     // and no label update per table (nor a stream of announcements to assistive technology); the first and
     // the last position of a run, and the first of a new total, are shown at once.
+    m_countLater = {true, total, current, item.isEmpty() ? m_countLater.item : item};
     if (m_countPainted.isValid() && m_countPainted.elapsed() < 30 && current != 0 && current + 1 < total
         && total == m_countTotal) {
         ui->picStatus->drawLater(fraction, false);
@@ -295,14 +296,23 @@ void frmTablora::ShowCount(int total, int current, const QString &item)
     }
     m_countPainted.start();
     m_countTotal = total;
-    ui->lblCnt->setText(QString::number(current) + QLatin1Char('/') + QString::number(total));
-    if (!item.isEmpty())
-        ui->lblCkTableName->setText(item);
+    showLaterCount();
     Events::pump();
     DrawStatus(fraction, false);
     // The pump runs at most every few tens of milliseconds; the counter is shown with the box all the same.
     if (ui->lblCnt->isVisible())
         ui->lblCnt->repaint();
+}
+
+void frmTablora::showLaterCount()
+{
+    if (!m_countLater.pending)
+        return;
+    ui->lblCnt->setText(QString::number(m_countLater.current) + QLatin1Char('/')
+                        + QString::number(m_countLater.total));
+    if (!m_countLater.item.isEmpty())
+        ui->lblCkTableName->setText(m_countLater.item);
+    m_countLater = {};
 }
 
 void frmTablora::DrawStatus(double fraction, bool exact)
@@ -312,6 +322,7 @@ void frmTablora::DrawStatus(double fraction, bool exact)
 
 void frmTablora::RecordError(const QString &description)
 {
+    showLaterCount(); // the counter says where the run stopped
     DrawStatus(0, true);
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
@@ -325,6 +336,7 @@ void frmTablora::RecordError(const QString &description)
 
 Dialogs::Answer frmTablora::Message(const QString &text, Dialogs::Icon icon, Dialogs::Buttons buttons)
 {
+    showLaterCount(); // a run's message is read beside the counter of its last step
     return Dialogs::current().message(windowTitle(), text, icon, buttons);
 }
 

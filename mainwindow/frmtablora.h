@@ -144,4 +144,13 @@ private:
     bool m_activatePending = true; // the first showing activates the window
     QElapsedTimer m_countPainted;  // when ShowCount last painted
     int m_countTotal = -1;         // and the total it painted
+    // The last step that ShowCount did not show yet, shown at the next painted step or message.
+    struct LaterCount
+    {
+        bool pending = false;
+        int total = 0;
+        int current = 0;
+        QString item;
+    } m_countLater;
+    void showLaterCount();
 };

@@ -215,6 +215,7 @@ TEST_F(BusyTest, ACheckOfAllTablesCutOffSaysWhatItDidNotReach)
         << messages[1].toStdString();
     EXPECT_NE(messages[1], q("問題はありませんでした。"));
     EXPECT_EQ(window->ui->picStatus->fraction(), 0.0);
+    EXPECT_EQ(window->ui->lblCnt->text(), q("1/6")); // the counter stays at the last step, drawn or not
 }
 
 TEST_F(BusyTest, ABackupCutOffSaysWhatItDidNotReach)
