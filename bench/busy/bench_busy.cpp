@@ -19,7 +19,7 @@
 #include "ui_frmsql.h"
 #include "benchdialogs.h"
 #include "sandbox.h"
-#include "droppingrelay.h"
+#include "tcprelay.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,7 +51,7 @@ void connectSession(const SandboxServer &server, const QString &port, const QStr
 // Seconds from the click on 中断 to the message, for a run waiting on the server.
 double timeStop(const SandboxServer &server, bool dropping)
 {
-    DroppingRelay relay(server.host, server.port.toUShort());
+    TcpRelay relay(server.host, server.port.toInt());
     connectSession(server, QString::number(relay.port()), QString());
     BenchDialogs dialogs;
     Dialogs::install(&dialogs);

@@ -8,7 +8,7 @@
 #include "scripteddialogs.h"
 #include "session.h"
 #include "statementrecorder.h"
-#include "droppingrelay.h"
+#include "tcprelay.h"
 #include "ui_frmsql.h"
 
 #include <QCloseEvent>
@@ -29,7 +29,7 @@ protected:
     void SetUp() override
     {
         QueryWindowTest::SetUp();
-        relay = std::make_unique<DroppingRelay>(server.host, server.port.toUShort());
+        relay = std::make_unique<TcpRelay>(server.host, server.port.toInt());
         Session &s = Session::instance();
         s.port = QString::number(relay->port());
         ASSERT_TRUE(s.OpenConnection());
@@ -49,7 +49,7 @@ protected:
         relay->setDropping(true);
     }
 
-    std::unique_ptr<DroppingRelay> relay;
+    std::unique_ptr<TcpRelay> relay;
 };
 
 TEST_F(DeadLinkTest, StopComesBackAndSaysTheLinkWasCut)

@@ -7,8 +7,23 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <vector>
 
 namespace {
+
+int connectToServer(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(quint16(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 bool sendAll(int fd, const char *data, qsizetype size)
 {
@@ -22,26 +37,24 @@ bool sendAll(int fd, const char *data, qsizetype size)
     return true;
 }
 
-// Reads one whole packet of the server's protocol (3-byte length, sequence number, payload).
-bool readPacket(int fd, QByteArray *packet)
+// The length of the first whole packet of the server's protocol (3-byte length, sequence number,
+// payload) at the start of data, or 0 while it is still incomplete.
+qsizetype wholePacket(const QByteArray &data)
 {
-    packet->clear();
-    auto readExactly = [fd, packet](qsizetype count) {
-        while (count > 0) {
-            char buffer[4096];
-            const ssize_t n = ::recv(fd, buffer, size_t(std::min<qsizetype>(count, sizeof buffer)), 0);
-            if (n <= 0)
-                return false;
-            packet->append(buffer, n);
-            count -= n;
-        }
-        return true;
-    };
-    if (!readExactly(4))
-        return false;
-    const auto *h = reinterpret_cast<const unsigned char *>(packet->constData());
-    return readExactly(h[0] | (h[1] << 8) | (h[2] << 16));
+    if (data.size() < 4)
+        return 0;
+    const auto *h = reinterpret_cast<const unsigned char *>(data.constData());
+    const qsizetype size = 4 + (h[0] | (h[1] << 8) | (h[2] << 16));
+    return data.size() >= size ? size : 0;
 }
+
+struct Link
+{
+    int client;
+    int server = -1;      // -1: taken while dropping, never passed on
+    bool greeted = false; // the server's greeting has gone to the client
+    QByteArray greeting;  // its bytes so far, held until it is whole when it is to be changed
+};
 
 }
 
@@ -54,19 +67,21 @@ TcpRelay::TcpRelay(const QString &listenAddress, int targetPort, Tampering tampe
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     ::inet_pton(AF_INET, listenAddress.toLatin1().constData(), &addr.sin_addr);
-    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 8) != 0)
+    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0
+        || ::pipe(m_wake) != 0)
         throw std::runtime_error("the relay cannot listen on " + listenAddress.toStdString());
     socklen_t len = sizeof addr;
     ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
     m_port = ntohs(addr.sin_port);
-    m_thread = std::thread([this] { serve(); });
+    m_thread = std::thread([this] { loop(); });
 }
 
 TcpRelay::~TcpRelay()
 {
-    m_stop = true;
+    (void)!::write(m_wake[1], "x", 1);
     m_thread.join();
-    ::close(m_listen);
+    for (int fd : {m_listen, m_wake[0], m_wake[1]})
+        ::close(fd);
 }
 
 QByteArray TcpRelay::clientBytes() const
@@ -75,37 +90,9 @@ QByteArray TcpRelay::clientBytes() const
     return m_clientBytes;
 }
 
-void TcpRelay::serve()
+// The server's greeting, changed as asked before the client sees it.
+void TcpRelay::tamper(QByteArray &greeting) const
 {
-    while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        const int client = ::accept(m_listen, nullptr, nullptr);
-        if (client < 0)
-            continue;
-        relay(client);
-        ::close(client);
-    }
-}
-
-void TcpRelay::relay(int client)
-{
-    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(quint16(m_targetPort));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(server, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
-        ::close(server);
-        return;
-    }
-    // The server's greeting, changed as asked before the client sees it.
-    QByteArray greeting;
-    if (!readPacket(server, &greeting)) {
-        ::close(server);
-        return;
-    }
     const qsizetype versionEnd = greeting.indexOf('\0', 5);
     const qsizetype capabilities = versionEnd + 1 + 4 + 8 + 1; // after the id, the scramble and a filler
     if (m_tampering.hideTls && versionEnd > 0 && capabilities + 1 < greeting.size())
@@ -121,29 +108,82 @@ void TcpRelay::relay(int client)
             greeting[2] = char((length >> 16) & 0xFF);
         }
     }
-    sendAll(client, greeting.constData(), greeting.size());
+}
 
-    pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-    while (!m_stop) {
-        if (::poll(fds, 2, 50) <= 0)
+void TcpRelay::loop()
+{
+    const bool tampering = m_tampering.hideTls || m_tampering.askClearPassword;
+    std::vector<Link> links;
+    char buffer[65536];
+    for (;;) {
+        std::vector<pollfd> fds{{m_wake[0], POLLIN, 0}, {m_listen, POLLIN, 0}};
+        for (const Link &link : links) {
+            fds.push_back({link.client, POLLIN, 0});
+            fds.push_back({link.server, POLLIN, 0}); // a negative fd is passed over by poll
+        }
+        if (::poll(fds.data(), fds.size(), -1) < 0)
             continue;
-        char buffer[16384];
-        if (fds[0].revents) {
-            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            {
-                std::lock_guard lock(m_mutex);
-                m_clientBytes.append(buffer, n);
+        if (fds[0].revents)
+            break;
+        // Only the links polled above have entries in fds; one accepted now is read from the next round.
+        const size_t polled = links.size();
+        if (fds[1].revents & POLLIN) {
+            const int client = ::accept(m_listen, nullptr, nullptr);
+            if (client >= 0) {
+                const int server = m_dropping.load() ? -1 : connectToServer(m_targetPort);
+                if (server < 0 && !m_dropping.load())
+                    ::close(client);
+                else
+                    links.push_back({client, server, !tampering, {}});
             }
-            if (!sendAll(server, buffer, n))
-                break;
         }
-        if (fds[1].revents) {
-            const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
-            if (n <= 0 || !sendAll(client, buffer, n))
-                break;
+        std::vector<Link> kept;
+        for (size_t i = 0; i < links.size(); ++i) {
+            Link &link = links[i];
+            bool closed = false;
+            for (int side = 0; i < polled && side < 2 && !closed; ++side) {
+                const pollfd &p = fds[2 + 2 * i + size_t(side)];
+                if (!(p.revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                const ssize_t n = ::read(p.fd, buffer, sizeof buffer);
+                if (n <= 0) {
+                    closed = true;
+                    break;
+                }
+                if (m_dropping.load())
+                    continue; // read and thrown away: nothing reaches the other side
+                if (side == 0) {
+                    std::lock_guard lock(m_mutex);
+                    m_clientBytes.append(buffer, n);
+                }
+                QByteArray out = QByteArray::fromRawData(buffer, n);
+                if (side == 1 && !link.greeted) {
+                    link.greeting.append(buffer, n);
+                    const qsizetype whole = wholePacket(link.greeting);
+                    if (whole == 0)
+                        continue;
+                    QByteArray greeting = link.greeting.left(whole);
+                    tamper(greeting);
+                    out = greeting + link.greeting.mid(whole);
+                    link.greeted = true;
+                    link.greeting.clear();
+                }
+                if (link.server >= 0 && !sendAll(side == 0 ? link.server : link.client, out.constData(), out.size()))
+                    closed = true;
+            }
+            if (closed) {
+                ::close(link.client);
+                if (link.server >= 0)
+                    ::close(link.server);
+            } else {
+                kept.push_back(std::move(link));
+            }
         }
+        links = std::move(kept);
     }
-    ::close(server);
+    for (const Link &link : links) {
+        ::close(link.client);
+        if (link.server >= 0)
+            ::close(link.server);
+    }
 }

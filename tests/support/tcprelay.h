@@ -7,9 +7,12 @@
 #include <thread>
 
 // A TCP relay on a loopback address in front of the sandbox server, for the tests of how a connection
-// treats the link: it passes the conversation through and keeps what the client sent. It can play the
-// one who sits between client and server: hide the server's TLS support in its greeting, and ask for the
-// password in clear text (the mysql_clear_password method) in place of the server's own method.
+// treats the link: it passes every connection through to the server and keeps what the clients sent.
+// It can play the one who sits between client and server: hide the server's TLS support in its greeting,
+// and ask for the password in clear text (the mysql_clear_password method) in place of the server's own
+// method. And it can go quiet: told to drop, it keeps every connection open but passes nothing more in
+// either direction, and new connections get no answer (a link that dies silently, as when a network
+// drops packets or the server's host is gone).
 struct RelayTampering
 {
     bool hideTls = false;
@@ -29,16 +32,18 @@ public:
     int port() const { return m_port; }
     // Every byte the clients sent so far, all connections together.
     QByteArray clientBytes() const;
+    void setDropping(bool dropping) { m_dropping.store(dropping); }
 
 private:
-    void serve();
-    void relay(int client);
+    void loop();
+    void tamper(QByteArray &greeting) const;
 
     int m_listen = -1;
+    int m_wake[2] = {-1, -1};
     int m_port = 0;
     int m_targetPort;
     Tampering m_tampering;
-    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_dropping{false};
     mutable std::mutex m_mutex;
     QByteArray m_clientBytes;
     std::thread m_thread;
