@@ -596,6 +596,9 @@ void Recordset::MoveNext()
 
 int Recordset::FieldIndex(const QString &name) const
 {
+    // The name as the server spells it is the usual case, and the quick one.
+    if (const qsizetype exact = m_names.indexOf(name); exact >= 0)
+        return int(exact);
     for (int i = 0; i < m_names.size(); ++i)
         if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0)
             return i;
