@@ -2,18 +2,23 @@
 
 #include "connectionstring.h"
 #include "dberror.h"
+#include "events.h"
 #include "sqltext.h"
 #include "statementlog.h"
+
+#include <QElapsedTimer>
 
 #include <mysql.h>
 #include <errmsg.h>
 #include <odbcinst.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace {
@@ -80,6 +85,46 @@ void detectDeadLink(MYSQL *m)
     setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
 }
 
+// The socket whose answer the main thread waits for while window events run (see waitForLink).
+thread_local int waitingSocket = -1;
+
+// How the library waits when an answer is slow: in slices of 30 ms, and on the main thread inside an
+// operation the window's events run between them (painting, timers; never user input), so a long ALTER
+// or CHECK leaves the window painting. A quick answer never comes here: the socket's receive time-out
+// (sliceTimeout) hands the wait over only after a slice. timeout: the library's limit in ms, 0 or less
+// for none. Returns as poll does.
+int waitForLink(my_socket socket, my_bool isRead, int timeout)
+{
+    pollfd p{int(socket), short(isRead ? POLLIN : POLLOUT), 0};
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const int slice = timeout > 0 ? int(std::clamp<qint64>(timeout - waited.elapsed(), 0, 30)) : 30;
+        const int ready = ::poll(&p, 1, slice);
+        if (ready > 0 || (ready < 0 && errno != EINTR))
+            return ready;
+        if (timeout > 0 && waited.elapsed() >= timeout) {
+            errno = ETIMEDOUT;
+            return 0;
+        }
+        if (ready == 0 && Events::PumpWhileWaiting::here()) {
+            const int outer = waitingSocket;
+            waitingSocket = int(socket);
+            Events::PumpWhileWaiting::pumpNow();
+            waitingSocket = outer;
+        }
+    }
+}
+
+// A blocking read of the link gives the wait to waitForLink after this long without an answer.
+void sliceTimeout(MYSQL *m)
+{
+    const int fd = int(mysql_get_socket(m));
+    const timeval slice{0, 30000};
+    if (fd >= 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice);
+}
+
 // One way to the server with the program's options (TLS included): the same for the session's connection
 // and for the KILL QUERY sibling. readTimeout: 0 for none (a statement may take as long as it needs), else
 // the seconds an answer may take. nullptr on failure, with the error.
@@ -99,6 +144,8 @@ MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const
     mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     int protocol = a.protocol;
     mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
+    if (readTimeout == 0)
+        mysql_optionsv(m, MARIADB_OPT_IO_WAIT, reinterpret_cast<void *>(&waitForLink));
     Tls::applyOptions(m, p);
     if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
                            database.isEmpty() ? nullptr : database.constData(), a.port,
@@ -106,6 +153,8 @@ MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const
         const QString refused = Tls::checkLink(m, p);
         if (refused.isEmpty()) {
             detectDeadLink(m);
+            if (readTimeout == 0)
+                sliceTimeout(m);
             *errorNumber = 0;
             return m;
         }
@@ -434,6 +483,10 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
         fail();
     if (isOwnedByAnotherThread())
         throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"), busyText());
+    // A window event that runs while this link waits for the answer to another statement: the link is in
+    // the middle of that conversation.
+    if (waitingSocket >= 0 && waitingSocket == int(mysql_get_socket(m_mysql)))
+        throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"), waitingText());
     if (m_ownerThread.load() == std::thread::id() && m_stopper.joinable()) {
         // A stop asked for the statement before: its KILL must not reach this one.
         joinStopper();
@@ -506,6 +559,11 @@ st_mysql *Connection::openSibling(unsigned int timeoutSeconds) const
     unsigned int number = 0;
     return tryEndpoint(m_params, m_endpoint, QByteArray(), timeoutSeconds, timeoutSeconds, &error, &number,
                        &sqlState);
+}
+
+QString Connection::waitingText()
+{
+    return QStringLiteral("処理中のため実行できません。終わってから実行して下さい。");
 }
 
 QString Connection::busyText()

@@ -100,6 +100,8 @@ public:
     bool isOwnedByAnotherThread() const;
     // What a statement refused that way says: another window's work holds the connection.
     static QString busyText();
+    // What a statement refused because its link waits for the answer to another one says.
+    static QString waitingText();
     const ConnectionParams &params() const { return m_params; }
     st_mysql *handle() const { return m_mysql; }
 

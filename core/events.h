@@ -4,4 +4,25 @@
 // button or a progress display reaches the screen without a cost per row. force runs them now.
 namespace Events {
 void pump(bool force = false);
+
+// While one lives, a statement of the program's main thread whose answer is slow lets window events run
+// while it waits (see Connection), so a window whose operation runs a long statement keeps painting.
+// Whoever holds one keeps the user's input away for as long (the busy state). Scopes nest.
+class PumpWhileWaiting
+{
+public:
+    PumpWhileWaiting();
+    ~PumpWhileWaiting();
+    PumpWhileWaiting(const PumpWhileWaiting &) = delete;
+    PumpWhileWaiting &operator=(const PumpWhileWaiting &) = delete;
+
+    // A scope lives and the caller is on the main thread.
+    static bool here();
+    // Runs the events while a statement waits: painting, timers and the window system's own events, but
+    // no user input, which waits in the queue for the statement to end (so no handler of any window runs
+    // on top of the one that sent the statement).
+    static void pumpNow();
+    // pumpNow is running: a window asked to close now must wait for the statement.
+    static bool pumping();
+};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/events.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -13,8 +15,10 @@ class Session;
 // already there are dropped, not queued, so the event pump of a long operation cannot start another one,
 // change what it depends on, disconnect or close. A request to close such a window is held and carried out
 // when the operation has ended. Dialogs that the operation opens itself (its messages and its own modal
-// windows) take input as usual. The session's connection is held for as long (Session::Hold), so nothing
-// closes or replaces it under the operation. Scopes nest; the outermost one restores everything.
+// windows) take input as usual between its statements; while one of them waits for a slow answer the
+// windows paint, input waits for the statement and a close is held for every window. The session's
+// connection is held for as long (Session::Hold), so nothing closes or replaces it under the operation.
+// Scopes nest; the outermost one restores everything.
 class BusyScope
 {
 public:
@@ -28,6 +32,7 @@ public:
 
 private:
     std::unique_ptr<class SessionHoldToken> m_hold;
+    Events::PumpWhileWaiting m_pump; // a long statement leaves the windows painting
 };
 
 // The filter behind BusyScope, installed on the application for the outermost scope.

@@ -4,6 +4,7 @@
 #include "windowtest.h"
 
 #include "connection.h"
+#include "dberror.h"
 #include "mainwindow/frmtablora.h"
 #include "query/frmsql.h"
 #include "ui_frmsql.h"
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using Answer = Dialogs::Answer;
 
@@ -195,6 +197,39 @@ TEST_F(BusyTest, AnOperationDoesNotStartWhileTheQueryWindowRuns)
     query->ui->cmdStop->click();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
     EXPECT_EQ(dialogs.messages().value(1), q("処理を中断しました"));
+}
+
+// A statement that waits a long time (here for a table another session has locked) leaves the window's
+// events running, painting and timers, but nothing of the user's and no second statement on the link.
+TEST_F(BusyTest, ALongStatementLeavesTheWindowRunningAndTheLinkAlone)
+{
+    Session::instance().db().Execute(q("SET SESSION lock_wait_timeout = 20")); // never a hung test
+    exec(q("LOCK TABLES customers WRITE"));
+    clickEntry(window->ui->lstTables, q("\tcustomers"));
+    bool ranDuringTheCheck = false;
+    unsigned int secondStatement = 0;
+    QTimer::singleShot(300, window.get(), [&] {
+        ranDuringTheCheck = recorder->contains(q("check table %1.customers ").arg(db));
+        try {
+            Session::instance().db().Execute(q("select 1"));
+        } catch (const DbError &error) {
+            secondStatement = error.number();
+        }
+        QTest::mouseClick(window->ui->cmdEnd, Qt::LeftButton); // dropped
+        window->close();                                        // held until the operation ends
+        exec(q("UNLOCK TABLES"));                               // another link: allowed
+    });
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    window->ui->cmdCheckTable->click();
+    EXPECT_TRUE(ranDuringTheCheck);
+    EXPECT_EQ(secondStatement, 2014u);
+    EXPECT_EQ(dialogs.messages().value(1), q("問題はありませんでした。"));
+    EXPECT_EQ(count(q("check table %1.customers ").arg(db)), 1);
+    EXPECT_EQ(scalarOf(Session::instance().db(), q("select 7")), q("7")); // the link is in order
+    EXPECT_EQ(connection->threadId(), threadId);
+    EXPECT_EQ(unloaded->count(), 0);
+    QTRY_COMPARE(unloaded->count(), 1);
 }
 
 // The server ends the program's connection in the middle of a run: the run stops there and says how far
