@@ -382,11 +382,21 @@ TEST_F(ConnectionTest, EachTlsModeGivesTheLinkTheServerReports)
             EXPECT_FALSE(cipher.isEmpty()) << int(mode);
             EXPECT_EQ(c.tlsDescription(), sessionStatus(c, "Ssl_version") + QLatin1Char(' ') + cipher);
         }
+        // An answer slower than the link's 30 ms wait slices arrives whole, encrypted or not.
+        EXPECT_EQ(scalarOf(c, QStringLiteral("select concat(sleep(0.1), 'x')")), QStringLiteral("0x"))
+            << int(mode);
     }
     // "localhost" with a port is verified too (the certificate names localhost and 127.0.0.1).
     Connection local;
     openWithTls(local, TlsMode::Verify, {QStringLiteral("localhost"), 0, sandboxCa()});
     EXPECT_FALSE(sessionStatus(local, "Ssl_cipher").isEmpty());
+    // And a slow answer over the Unix socket.
+    Connection viaSocket;
+    viaSocket.setConnectionString(QStringLiteral("driver={x};server=localhost;uid=root;pwd=%1;socket=%2")
+                                      .arg(SandboxServer::get().password, qEnvironmentVariable("MYSQL_UNIX_PORT")));
+    viaSocket.setTls(TlsMode::None, QString());
+    viaSocket.Open();
+    EXPECT_EQ(scalarOf(viaSocket, QStringLiteral("select concat(sleep(0.1), 'x')")), QStringLiteral("0x"));
 }
 
 TEST_F(ConnectionTest, VerifyRefusesAnotherCaAndAForeignName)
