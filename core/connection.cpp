@@ -20,6 +20,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <vector>
 
 namespace {
 
@@ -85,8 +86,9 @@ void detectDeadLink(MYSQL *m)
     setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
 }
 
-// The socket whose answer the main thread waits for while window events run (see waitForLink).
-thread_local int waitingSocket = -1;
+// The sockets whose answers the main thread waits for while window events run (see waitForLink); more
+// than one when such an event waits for a slow answer on another link.
+thread_local std::vector<int> waitingSockets;
 
 // How the library waits when an answer is slow: in slices of 30 ms, and on the main thread inside an
 // operation the window's events run between them (painting, timers; never user input), so a long ALTER
@@ -108,10 +110,9 @@ int waitForLink(my_socket socket, my_bool isRead, int timeout)
             return 0;
         }
         if (ready == 0 && Events::PumpWhileWaiting::here()) {
-            const int outer = waitingSocket;
-            waitingSocket = int(socket);
+            waitingSockets.push_back(int(socket));
             Events::PumpWhileWaiting::pumpNow();
-            waitingSocket = outer;
+            waitingSockets.pop_back();
         }
     }
 }
@@ -485,7 +486,9 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
         throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"), busyText());
     // A window event that runs while this link waits for the answer to another statement: the link is in
     // the middle of that conversation.
-    if (waitingSocket >= 0 && waitingSocket == int(mysql_get_socket(m_mysql)))
+    if (!waitingSockets.empty()
+        && std::find(waitingSockets.begin(), waitingSockets.end(), int(mysql_get_socket(m_mysql)))
+               != waitingSockets.end())
         throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"), waitingText());
     if (m_ownerThread.load() == std::thread::id() && m_stopper.joinable()) {
         // A stop asked for the statement before: its KILL must not reach this one.
