@@ -20,7 +20,6 @@ void pump(bool force)
 
 namespace {
 std::atomic<int> waitingScopes{0}; // changed on the main thread only, read from any
-bool pumpingNow = false;           // main thread only
 }
 
 PumpWhileWaiting::PumpWhileWaiting()
@@ -41,15 +40,7 @@ bool PumpWhileWaiting::here()
 
 void PumpWhileWaiting::pumpNow()
 {
-    const bool outer = pumpingNow;
-    pumpingNow = true;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    pumpingNow = outer;
-}
-
-bool PumpWhileWaiting::pumping()
-{
-    return pumpingNow;
 }
 
 }

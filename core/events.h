@@ -19,10 +19,8 @@ public:
     // A scope lives and the caller is on the main thread.
     static bool here();
     // Runs the events while a statement waits: painting, timers and the window system's own events, but
-    // no user input, which waits in the queue for the statement to end (so no handler of any window runs
-    // on top of the one that sent the statement).
+    // no user input (a click on a window's close box included), which waits in the queue for the
+    // statement to end, so no handler of any window runs on top of the one that sent the statement.
     static void pumpNow();
-    // pumpNow is running: a window asked to close now must wait for the statement.
-    static bool pumping();
 };
 }

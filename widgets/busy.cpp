@@ -85,8 +85,7 @@ bool BusyFilter::eventFilter(QObject *watched, QEvent *event)
     const bool ownDialog = modal && modal != m_modalAtStart;
     if (type == QEvent::Close) {
         auto *window = qobject_cast<QWidget *>(watched);
-        if (!window || !window->isWindow()
-            || (ownDialog && window == modal && !Events::PumpWhileWaiting::pumping()))
+        if (!window || !window->isWindow() || (ownDialog && window == modal))
             return false;
         if (std::find(m_heldCloses.begin(), m_heldCloses.end(), window) == m_heldCloses.end())
             m_heldCloses.emplace_back(window);

@@ -16,7 +16,7 @@ class Session;
 // change what it depends on, disconnect or close. A request to close such a window is held and carried out
 // when the operation has ended. Dialogs that the operation opens itself (its messages and its own modal
 // windows) take input as usual between its statements; while one of them waits for a slow answer the
-// windows paint, input waits for the statement and a close is held for every window. The session's
+// windows paint, and input (a click on a close box included) waits for the statement. The session's
 // connection is held for as long (Session::Hold), so nothing closes or replaces it under the operation.
 // Scopes nest; the outermost one restores everything.
 class BusyScope
