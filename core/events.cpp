@@ -19,17 +19,22 @@ void pump(bool force)
 }
 
 namespace {
-std::atomic<int> waitingScopes{0}; // changed on the main thread only, read from any
+std::atomic<int> waitingScopes{0};     // changed on the main thread only, read from any
+PumpWhileWaiting *innermost = nullptr; // main thread only
 }
 
-PumpWhileWaiting::PumpWhileWaiting()
+PumpWhileWaiting::PumpWhileWaiting(std::function<void()> beforePump)
+    : m_beforePump(std::move(beforePump))
+    , m_outer(innermost)
 {
+    innermost = this;
     ++waitingScopes;
 }
 
 PumpWhileWaiting::~PumpWhileWaiting()
 {
     --waitingScopes;
+    innermost = m_outer;
 }
 
 bool PumpWhileWaiting::here()
@@ -40,6 +45,11 @@ bool PumpWhileWaiting::here()
 
 void PumpWhileWaiting::pumpNow()
 {
+    for (const PumpWhileWaiting *scope = innermost; scope; scope = scope->m_outer)
+        if (scope->m_beforePump) {
+            scope->m_beforePump();
+            break;
+        }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 // Lets pending window events run during a long loop, at most every few tens of milliseconds, so a stop
 // button or a progress display reaches the screen without a cost per row. force runs them now.
 namespace Events {
@@ -11,7 +13,9 @@ void pump(bool force = false);
 class PumpWhileWaiting
 {
 public:
-    PumpWhileWaiting();
+    // beforePump, when given, runs before each turn of the events (a window brings its progress display
+    // up to date there); the innermost scope's counts.
+    explicit PumpWhileWaiting(std::function<void()> beforePump = {});
     ~PumpWhileWaiting();
     PumpWhileWaiting(const PumpWhileWaiting &) = delete;
     PumpWhileWaiting &operator=(const PumpWhileWaiting &) = delete;
@@ -22,5 +26,9 @@ public:
     // no user input (a click on a window's close box included), which waits in the queue for the
     // statement to end, so no handler of any window runs on top of the one that sent the statement.
     static void pumpNow();
+
+private:
+    std::function<void()> m_beforePump;
+    PumpWhileWaiting *m_outer;
 };
 }

@@ -173,12 +173,12 @@ void Maintenance::runOperation(Operation operation)
     int reached = 0; // entries finished in all-tables scope
     try {
         Connection &db = session.db();
-        // Returns the name of the table worked on (none for an entry that stands for an error).
-        const auto work = [&](const QString &entry) -> QString {
+        const auto work = [&](const QString &entry) {
             const QString kind = frmTablora::EntryKind(entry);
             if (kind == QLatin1String("[ERROR]"))
-                return QString();
+                return;
             const QString name = frmTablora::EntryName(entry);
+            m_window.ShowCurrentTable(name);
             // A copy reads the date for each table, so a run over midnight names each copy by its own day;
             // the other operations name no copy and skip the clock (a time zone lookup per table).
             const QDate day = operation == Operation::Copy ? QDate::currentDate() : QDate();
@@ -189,20 +189,19 @@ void Maintenance::runOperation(Operation operation)
                                      && (operation == Operation::Optimize || operation == Operation::Repair);
             if (rs && !storageless)
                 findings += problemsOf(operation, rowsOf(*rs));
-            return name;
         };
-        // The table's name is shown with the counter when the step is drawn, not set for each of
-        // thousands of small tables in between.
         if (scope == Scope::One) {
-            m_window.ShowCount(total, 0, work(selected));
+            work(selected);
+            m_window.ShowCount(total, 0);
         } else {
             for (int i = 0; i < total; ++i) {
-                const QString name = work(entries[i]);
+                work(entries[i]);
                 reached = i + 1;
-                m_window.ShowCount(total, i, name);
+                m_window.ShowCount(total, i);
             }
         }
     } catch (const std::exception &error) {
+        m_window.ShowCurrentTable(QString()); // no table runs any more
         ui->lblCkTableName->clear();
         wait.restore();
         QString description = describe(error);
@@ -219,6 +218,7 @@ void Maintenance::runOperation(Operation operation)
     }
 
     wait.restore();
+    m_window.ShowCurrentTable(QString());
     ui->lblCkTableName->setText(ui->lblCkTableName->property(TagProperty).toString());
     if (!findings.isEmpty()) {
         // The server answered, but with a problem: reported as a failure, never as success.

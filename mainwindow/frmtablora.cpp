@@ -269,7 +269,7 @@ bool frmTablora::RunOperation(const std::function<void()> &handler)
         Message(Connection::busyText(), Dialogs::Icon::Information);
         return false;
     }
-    const BusyScope busy(session);
+    const BusyScope busy(session, [this] { showLaterCount(); });
     try {
         handler();
     } catch (const std::exception &error) {
@@ -280,7 +280,7 @@ bool frmTablora::RunOperation(const std::function<void()> &handler)
     return true;
 }
 
-void frmTablora::ShowCount(int total, int current, const QString &item)
+void frmTablora::ShowCount(int total, int current)
 {
     if (onProgressStep)
         onProgressStep();
@@ -288,7 +288,9 @@ void frmTablora::ShowCount(int total, int current, const QString &item)
     // Shown at most every few tens of milliseconds, so a run over thousands of small tables pays no paint
     // and no label update per table (nor a stream of announcements to assistive technology); the first and
     // the last position of a run, and the first of a new total, are shown at once.
-    m_countLater = {true, total, current, item.isEmpty() ? m_countLater.item : item};
+    m_countLater.pending = true;
+    m_countLater.total = total;
+    m_countLater.current = current;
     if (m_countPainted.isValid() && m_countPainted.elapsed() < 30 && current != 0 && current + 1 < total
         && total == m_countTotal) {
         ui->picStatus->drawLater(fraction, false);
@@ -304,15 +306,23 @@ void frmTablora::ShowCount(int total, int current, const QString &item)
         ui->lblCnt->repaint();
 }
 
+void frmTablora::ShowCurrentTable(const QString &name)
+{
+    m_countLater.pending = true;
+    m_countLater.item = name;
+}
+
 void frmTablora::showLaterCount()
 {
     if (!m_countLater.pending)
         return;
-    ui->lblCnt->setText(QString::number(m_countLater.current) + QLatin1Char('/')
-                        + QString::number(m_countLater.total));
+    m_countLater.pending = false;
+    if (m_countLater.total >= 0)
+        ui->lblCnt->setText(QString::number(m_countLater.current) + QLatin1Char('/')
+                            + QString::number(m_countLater.total));
     if (!m_countLater.item.isEmpty())
         ui->lblCkTableName->setText(m_countLater.item);
-    m_countLater = {};
+    m_countLater.item.clear();
 }
 
 void frmTablora::DrawStatus(double fraction, bool exact)

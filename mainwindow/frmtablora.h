@@ -39,9 +39,12 @@ public:
     // between the connected and the disconnected state; draws the progress box at 0.
     void EnableControls(bool connected);
     // The counter: lblCnt shows "current/total", pending events run, the progress box shows current/total
-    // (not exact; 0 when total is 0). A non-empty item (the table the step is about) goes into
-    // lblCkTableName with it.
-    void ShowCount(int total, int current, const QString &item = QString());
+    // (not exact; 0 when total is 0).
+    void ShowCount(int total, int current);
+    // The table the next statement works on: lblCkTableName shows it with the counter when that is next
+    // drawn (the next step, a message, or while a slow statement waits), not at once, so a run over
+    // thousands of small tables pays no label update for each. An empty name: no table runs any more.
+    void ShowCurrentTable(const QString &name);
     // Draws the progress box at fraction (0 to 1); exact = false keeps 0 % at 1 % and 100 % at 99 %.
     void DrawStatus(double fraction, bool exact);
     // A failed operation: progress box at 0, the normal pointer back, the description into txtError
@@ -144,11 +147,12 @@ private:
     bool m_activatePending = true; // the first showing activates the window
     QElapsedTimer m_countPainted;  // when ShowCount last painted
     int m_countTotal = -1;         // and the total it painted
-    // The last step that ShowCount did not show yet, shown at the next painted step or message.
+    // The last step of ShowCount and the table of ShowCurrentTable, not shown yet when pending; shown at
+    // the next drawn step, message, or wait of a slow statement.
     struct LaterCount
     {
         bool pending = false;
-        int total = 0;
+        int total = -1; // no step yet
         int current = 0;
         QString item;
     } m_countLater;

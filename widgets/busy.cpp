@@ -44,8 +44,9 @@ bool isUserInput(QEvent::Type type)
 }
 }
 
-BusyScope::BusyScope(Session &session)
+BusyScope::BusyScope(Session &session, std::function<void()> beforePaint)
     : m_hold(std::make_unique<SessionHoldToken>(session))
+    , m_pump(std::move(beforePaint))
 {
     if (depth++ == 0 && QCoreApplication::instance()) {
         filter = new BusyFilter;

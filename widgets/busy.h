@@ -22,7 +22,9 @@ class Session;
 class BusyScope
 {
 public:
-    explicit BusyScope(Session &session);
+    // beforePaint: brings the operation's progress display up to date before the windows paint while
+    // one of its statements waits.
+    explicit BusyScope(Session &session, std::function<void()> beforePaint = {});
     ~BusyScope();
     BusyScope(const BusyScope &) = delete;
     BusyScope &operator=(const BusyScope &) = delete;
