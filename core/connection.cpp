@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 
 #include <mysql.h>
+#include <openssl/err.h>
 #include <errmsg.h>
 #include <odbcinst.h>
 
@@ -113,6 +114,7 @@ int waitForLink(my_socket socket, my_bool isRead, int timeout)
             waitingSockets.push_back(int(socket));
             Events::PumpWhileWaiting::pumpNow();
             waitingSockets.pop_back();
+            ERR_clear_error(); // what the events did on other links must not fail this one's read
         }
     }
 }
@@ -148,6 +150,7 @@ MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const
     if (readTimeout == 0)
         mysql_optionsv(m, MARIADB_OPT_IO_WAIT, reinterpret_cast<void *>(&waitForLink));
     Tls::applyOptions(m, p);
+    ERR_clear_error(); // as before a statement (see Connection::run): the handshake waits too
     if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
                            database.isEmpty() ? nullptr : database.constData(), a.port,
                            a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS)) {
@@ -495,6 +498,10 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
         joinStopper();
     }
 
+    // A TLS read that has to wait asks the TLS library why it stopped, and that answer is spoiled by an
+    // error another link left in this thread's queue (a killed link's close leaves one): the wait would
+    // be taken for a failure of this link. The queue holds nothing of this statement yet.
+    ERR_clear_error();
     if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
         fail();
     if (affected && mysql_field_count(m_mysql) == 0)

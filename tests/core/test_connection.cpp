@@ -16,6 +16,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <openssl/err.h>
+#include <openssl/sslerr.h>
 #include <unistd.h>
 
 using ConnectionTest = ServerTest;
@@ -397,6 +400,20 @@ TEST_F(ConnectionTest, EachTlsModeGivesTheLinkTheServerReports)
     viaSocket.setTls(TlsMode::None, QString());
     viaSocket.Open();
     EXPECT_EQ(scalarOf(viaSocket, QStringLiteral("select concat(sleep(0.1), 'x')")), QStringLiteral("0x"));
+}
+
+// A killed link's close leaves an error in the thread's TLS error queue; a later link that waits for a slow
+// answer, or for the server during its handshake, must not take that error for its own.
+TEST_F(ConnectionTest, AnErrorLeftByAnotherLinkDoesNotFailTheNextOne)
+{
+    const TlsTarget sandbox{QStringLiteral("127.0.0.1"), 0, sandboxCa()};
+    Connection c;
+    openWithTls(c, TlsMode::Required, sandbox);
+    ERR_raise(ERR_LIB_SSL, SSL_R_SHUTDOWN_WHILE_IN_INIT);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("select concat(sleep(0.1), 'x')")), QStringLiteral("0x"));
+    ERR_raise(ERR_LIB_SSL, SSL_R_SHUTDOWN_WHILE_IN_INIT);
+    Connection d;
+    EXPECT_NO_THROW(openWithTls(d, TlsMode::Required, sandbox));
 }
 
 TEST_F(ConnectionTest, VerifyRefusesAnotherCaAndAForeignName)
