@@ -237,9 +237,12 @@ MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *er
 }
 
 // How long the KILL QUERY sibling may take to connect and to be answered, and how long a statement may go
-// on after its KILL was delivered before the link is cut.
+// on after its KILL was delivered before the link is cut. A killed statement that changed many rows takes
+// a while to roll back, and cutting a link the server still serves ends the user's whole transaction,
+// temporary tables and variables with it: the link is cut after a delivered KILL only when the server
+// has not ended the statement in that long.
 constexpr unsigned int SiblingTimeoutSeconds = 1;
-constexpr int AfterKillMs = 700;
+constexpr int AfterKillMs = 10000;
 }
 
 Connection::Connection(StatementLog *log) : m_log(log) {}
@@ -559,6 +562,11 @@ QString Connection::escape(const QString &value) const
 unsigned long Connection::threadId() const
 {
     return m_mysql ? mysql_thread_id(m_mysql) : 0;
+}
+
+unsigned long Connection::serverVersion() const
+{
+    return m_mysql ? mysql_get_server_version(m_mysql) : 0;
 }
 
 st_mysql *Connection::openSibling(unsigned int timeoutSeconds) const

@@ -79,6 +79,8 @@ public:
     QString escape(const QString &value) const;
     // The server's id of this connection (for KILL QUERY from another connection).
     unsigned long threadId() const;
+    // The server's version as a number (5.5.0 is 50500); 0 when not connected.
+    unsigned long serverVersion() const;
     // Stops the statement running on this connection by sending KILL QUERY over a sibling connection
     // (openSibling). Waits for the sibling, which gives up after a second. False if it was not delivered.
     bool cancelRunningStatement() const;

@@ -17,6 +17,7 @@ using namespace MaintLogic;
 namespace {
 // The server's answer to a statement it cannot parse: no BACKUP TABLE / RESTORE TABLE on today's servers.
 constexpr unsigned ParseError = 1064;
+constexpr unsigned long NoRestoreTableSince = 50500; // servers from 5.5 on have no RESTORE TABLE
 }
 
 void Maintenance::cmdBackup_Click()
@@ -133,11 +134,8 @@ void Maintenance::cmdRestore_Click()
             const QString name = restoreNames({file}).value(0);
             const BackupHeader header = readBackupHeader(dir.filePath(file));
             if (header.own) {
-                // The header's comment line holds the name with its line breaks as blanks.
-                QString expected = name;
-                expected.replace(QLatin1Char('\r'), QLatin1Char(' '));
-                expected.replace(QLatin1Char('\n'), QLatin1Char(' '));
-                if (header.table != expected)
+                // The header's comment line holds the name as the backup wrote it there.
+                if (header.table != QString::fromUtf8(commentText(name)))
                     throw std::runtime_error(
                         Texts::otherTable(file, header.table, header.database).toStdString());
                 continue;
@@ -148,10 +146,11 @@ void Maintenance::cmdRestore_Click()
                 != Dialogs::Answer::Ok)
                 return;
         }
-        if (!serverNames.isEmpty()) {
+        Connection &db = session.db();
+        if (!serverNames.isEmpty() && db.serverVersion() >= NoRestoreTableSince) {
             // Today's servers have no RESTORE TABLE and answer it with a syntax error: said before any
-            // table is dropped, and none is.
-            Connection &db = session.db();
+            // table is dropped, and none is. (An older server is not asked twice: there the statement
+            // would restore.)
             try {
                 db.Execute(restoreStatement(tableList(database, serverNames), db.escape(folder)));
             } catch (const DbError &error) {

@@ -31,14 +31,11 @@ QString chosenEntry(const QListWidget *list)
 }
 
 // Closes the shared recordset and the connection; a server that went away must not stop the caller.
-// Nothing is closed while an operation holds the connection.
+// Nothing is closed while an operation holds the connection (the session refuses).
 void closeConnectionQuietly()
 {
     Session &session = Session::instance();
-    if (session.isHeld())
-        return;
     try {
-        session.CloseRecordset();
         session.CloseConnection();
     } catch (const std::exception &) {
         session.recordset.reset();

@@ -32,13 +32,37 @@ void SqlLog::show()
         m_window->hide();
         m_window->setWindowModality(wanted);
     }
+    if (wanted == Qt::ApplicationModal && m_over != modal) {
+        // Modal only for as long as the window it opened over: else it would block every window after.
+        if (m_over)
+            m_over->removeEventFilter(this);
+        m_over = modal;
+        modal->installEventFilter(this);
+        connect(modal, &QObject::destroyed, this, [this] { endModal(); }, Qt::UniqueConnection);
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
 }
 
+void SqlLog::endModal()
+{
+    if (m_over)
+        m_over->removeEventFilter(this);
+    m_over = nullptr;
+    if (!m_window || m_window->windowModality() == Qt::NonModal)
+        return;
+    const bool shown = m_window->isVisible();
+    m_window->hide();
+    m_window->setWindowModality(Qt::NonModal);
+    if (shown)
+        m_window->show();
+}
+
 bool SqlLog::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_over && event->type() == QEvent::Hide)
+        endModal();
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_L && key->modifiers() == Qt::ControlModifier) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <memory>
 
 class StatementLog;
@@ -28,6 +30,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The window is no longer modal once the modal window it opened over is gone.
+    void endModal();
+
     std::unique_ptr<SqlLogModel> m_model;
     std::unique_ptr<frmSqlLog> m_window;
+    QPointer<QWidget> m_over; // the modal window it was opened over
 };

@@ -417,6 +417,11 @@ void frmUserAdd::lstDB_Click()
     if (m_ui->lstDB->currentRow() < 0)
         return;
     m_ui->lblDbName->setText(m_ui->lstDB->currentItem()->text());
+    // What the account holds on this database beyond the boxes, read from its grants before anything can
+    // fail, so a failed read never leaves another database's privileges to be granted here.
+    const QStringList granted = grantedPrivileges(m_grantLines, grantsDatabase(m_ui->lblDbName->text()));
+    m_allDb = granted.contains(QStringLiteral("ALL PRIVILEGES"));
+    m_otherDbKeywords = otherKeywords(granted, boxKeywords(databasePrivileges));
     trapped([&] {
         Recordset &rs = query(QStringLiteral("select * from mysql.db where user = '") + esc(shownUser())
                               + QStringLiteral("'") + QStringLiteral("   and host = '") + esc(shownHost())
@@ -425,9 +430,6 @@ void frmUserAdd::lstDB_Click()
         if (!rs.Eof())
             valuesFromRow(ckDBPrivType, databasePrivileges, rs);
         tagsFromValues(ckDBPrivType);
-        const QStringList granted = grantedPrivileges(m_grantLines, grantsDatabase(m_ui->lblDbName->text()));
-        m_allDb = granted.contains(QStringLiteral("ALL PRIVILEGES"));
-        m_otherDbKeywords = otherKeywords(granted, boxKeywords(databasePrivileges));
         setListText(m_ui->lstAddDB, m_ui->lblDbName->text());
     });
     closeShared();

@@ -182,13 +182,10 @@ bool frmUserAdd::confirmOwnAccount()
 {
     if (m_currentUser.isEmpty() || shownUser() != m_currentUser || shownHost() != m_currentHost)
         return true;
-    Dialogs &dialogs = m_dialogs ? *m_dialogs : Dialogs::current();
-    return dialogs.message(windowTitle(),
-                           QStringLiteral("接続中のﾕｰｻﾞｰ (CURRENT_USER()) の権限を変更します。\n"
-                                          "権限は一度取り消してから付け直すため、途中で失敗すると元の権限を"
-                                          "付け直せなくなることがあります。続けますか？"),
-                           Dialogs::Icon::Warning, Dialogs::Buttons::OkCancel)
-           == Dialogs::Answer::Ok;
+    return confirm(QStringLiteral("接続中のﾕｰｻﾞｰ (CURRENT_USER()) の権限を変更します。\n"
+                                  "権限は一度取り消してから付け直すため、途中で失敗すると元の権限を"
+                                  "付け直せなくなることがあります。続けますか？"),
+                   Dialogs::Icon::Warning);
 }
 
 void frmUserAdd::createAccount(const QString &tail, const QString &list, const QString &password,
@@ -249,15 +246,10 @@ void frmUserAdd::cmdOk_Click()
                  || (item->data(UserRole).toString() == user
                      && item->data(HostRole).toString().compare(host, Qt::CaseInsensitive) == 0);
     }
-    if (exists) {
-        Dialogs &dialogs = m_dialogs ? *m_dialogs : Dialogs::current();
-        if (dialogs.message(windowTitle(),
-                            QStringLiteral("ﾕｰｻﾞｰ ") + user + QLatin1Char('@') + host
-                                + QStringLiteral(" は既にあります。ﾊﾟｽﾜｰﾄﾞと権限を変更しますか？"),
-                            Dialogs::Icon::Warning, Dialogs::Buttons::OkCancel)
-            != Dialogs::Answer::Ok)
-            return;
-    }
+    if (exists && !confirm(QStringLiteral("ﾕｰｻﾞｰ ") + user + QLatin1Char('@') + host
+                               + QStringLiteral(" は既にあります。ﾊﾟｽﾜｰﾄﾞと権限を変更しますか？"),
+                           Dialogs::Icon::Warning))
+        return;
 
     int stage = 0;
     const auto error = trapped([&] {

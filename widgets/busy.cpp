@@ -1,17 +1,8 @@
 #include "widgets/busy.h"
 
-#include "core/session.h"
-
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
-
-class SessionHoldToken
-{
-public:
-    explicit SessionHoldToken(Session &session) : hold(session) {}
-    Session::Hold hold;
-};
 
 namespace {
 int depth = 0;
@@ -45,7 +36,7 @@ bool isUserInput(QEvent::Type type)
 }
 
 BusyScope::BusyScope(Session &session, std::function<void()> beforePaint)
-    : m_hold(std::make_unique<SessionHoldToken>(session))
+    : m_hold(session)
     , m_pump(std::move(beforePaint))
 {
     if (depth++ == 0 && QCoreApplication::instance()) {
@@ -56,18 +47,12 @@ BusyScope::BusyScope(Session &session, std::function<void()> beforePaint)
 
 BusyScope::~BusyScope()
 {
-    m_hold.reset();
     if (--depth == 0 && filter) {
         QCoreApplication::instance()->removeEventFilter(filter);
         filter->releaseClosesLater();
         filter->deleteLater();
         filter = nullptr;
     }
-}
-
-bool BusyScope::active()
-{
-    return depth > 0;
 }
 
 BusyFilter::BusyFilter()

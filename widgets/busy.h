@@ -1,14 +1,13 @@
 #pragma once
 
 #include "core/events.h"
+#include "core/session.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
-#include <memory>
 #include <vector>
 
-class Session;
 
 // One operation at a time. While a BusyScope lives, the program's windows keep painting (progress box,
 // counter, pointer) but take no user input: clicks, keys, wheel and shortcuts meant for any window that was
@@ -29,11 +28,8 @@ public:
     BusyScope(const BusyScope &) = delete;
     BusyScope &operator=(const BusyScope &) = delete;
 
-    // An operation is running.
-    static bool active();
-
 private:
-    std::unique_ptr<class SessionHoldToken> m_hold;
+    Session::Hold m_hold;
     Events::PumpWhileWaiting m_pump; // a long statement leaves the windows painting
 };
 
