@@ -529,23 +529,26 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
             // A procedure's CALL brings further results; they are read and dropped so the
             // connection is free for the next statement. An error among them (a procedure that
             // returned rows and then failed) is the statement's failure.
-            while (mysql_more_results(m_mysql)) {
-                if (mysql_next_result(m_mysql) > 0)
-                    fail();
-                if (MYSQL_RES *more = mysql_store_result(m_mysql))
-                    mysql_free_result(more);
-            }
+            if (!dropMoreResults())
+                fail();
             rs->fetch();
         }
         return rs;
     }
+    if (!dropMoreResults())
+        fail();
+    return rs;
+}
+
+bool Connection::dropMoreResults()
+{
     while (mysql_more_results(m_mysql)) {
         if (mysql_next_result(m_mysql) > 0)
-            fail();
+            return false;
         if (MYSQL_RES *more = mysql_store_result(m_mysql))
             mysql_free_result(more);
     }
-    return rs;
+    return true;
 }
 
 QString Connection::escape(const QString &value) const
@@ -647,13 +650,9 @@ void Recordset::fetch()
             // so that an error among them fails the statement instead of passing unseen.
             mysql_free_result(m_result);
             m_result = nullptr;
-            while (mysql_more_results(m_owner->m_mysql)) {
-                if (mysql_next_result(m_owner->m_mysql) > 0) {
-                    finishLog(mysql_errno(m_owner->m_mysql));
-                    m_owner->fail();
-                }
-                if (MYSQL_RES *more = mysql_store_result(m_owner->m_mysql))
-                    mysql_free_result(more);
+            if (!m_owner->dropMoreResults()) {
+                finishLog(mysql_errno(m_owner->m_mysql));
+                m_owner->fail();
             }
         }
         finishLog(0);
@@ -753,9 +752,7 @@ void Recordset::Close()
     mysql_free_result(m_result);
     m_result = nullptr;
     if (m_streaming && m_owner && m_owner->m_mysql) {
-        while (mysql_more_results(m_owner->m_mysql) && mysql_next_result(m_owner->m_mysql) == 0)
-            if (MYSQL_RES *more = mysql_store_result(m_owner->m_mysql))
-                mysql_free_result(more);
+        m_owner->dropMoreResults(); // closing: an error among them has nobody left to tell
     }
     m_eof = true;
     m_row = nullptr;

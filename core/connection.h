@@ -119,6 +119,9 @@ private:
     // Sends without logging; *affected gets the rows changed by a statement without an answer.
     std::unique_ptr<Recordset> run(const QByteArray &text, bool streaming, qint64 *affected);
     [[noreturn]] void fail() const;
+    // Reads and frees the further results of the last statement (a procedure's CALL brings them), so the
+    // link is free for the next one. False at an error among them (then in mysql_errno).
+    bool dropMoreResults();
 
     StatementLog *m_log;
     st_mysql *m_mysql = nullptr;

@@ -1,6 +1,7 @@
 #include "maintenance/logicalbackup.h"
 
 #include "core/connection.h"
+#include "core/events.h"
 #include "core/recordset.h"
 #include "core/sqltext.h"
 #include "core/tabletriggers.h"
@@ -442,7 +443,8 @@ void LogicalBackup::writeTriggers(QByteArray &out, const QString &table)
 
 namespace {
 
-// Reads a whole file through the splitter a megabyte at a time: memory stays bounded by one statement.
+// Reads a whole file through the splitter a megabyte at a time: memory stays bounded by one statement,
+// and the window's events run between megabytes, so reading a dump of gigabytes leaves it painting.
 void splitFile(QFile &file, SqlScriptSplitter &splitter)
 {
     std::vector<char> buffer(1 << 20);
@@ -453,6 +455,7 @@ void splitFile(QFile &file, SqlScriptSplitter &splitter)
         if (got == 0)
             break;
         splitter.feed(buffer.data(), got);
+        Events::pump();
     }
     splitter.finish();
 }

@@ -219,7 +219,6 @@ void frmTablora::EnableControls(bool connected)
 {
     m_connected = connected;
     Session::instance().database.clear();
-    m_tableColumns.clear();
     ui->lblTableName->clear();
     ui->txtField->clear();
     ui->txtProc->clear();

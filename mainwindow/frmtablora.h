@@ -54,8 +54,6 @@ public:
     Dialogs::Answer Message(const QString &text, Dialogs::Icon icon,
                             Dialogs::Buttons buttons = Dialogs::Buttons::Ok);
 
-    // The column names of the table chosen in the inspector, in the table's order.
-    const QStringList &TableColumns() const { return m_tableColumns; }
     // The name behind the tab of the chosen lstTables entry, and its marker ("[TABLE]", "[VIEW]",
     // "[ERROR]"); empty when none is chosen.
     QString SelectedTable() const;
@@ -139,7 +137,6 @@ private:
     void SetTableButtons(bool enabled);
 
     QString m_settingsFolder;
-    QStringList m_tableColumns;
     bool m_unloaded = false;
     bool m_connected = false;
     // The CA file chosen on the panel, copied into the session with the other entries on connecting.

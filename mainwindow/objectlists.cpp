@@ -108,7 +108,6 @@ void frmTablora::cmdShowDb_Click()
     ui->lstProcFunc->clear();
     ClearGrids();
     ui->txtField->clear();
-    m_tableColumns.clear();
 
     SetTableButtons(false);
     DrawStatus(0, true);
@@ -174,7 +173,6 @@ void frmTablora::lstDb_Click()
     ui->txtField->clear();
     ui->txtProc->clear();
     ui->lblProcName->clear();
-    m_tableColumns.clear();
     optTP[0]->setChecked(true);
     optTP_Click(0);
 
@@ -267,7 +265,6 @@ void frmTablora::lstTables_Click()
                                                              : QStringLiteral("編集ﾃｰﾌﾞﾙ:"));
     ui->txtField->clear();
     ui->lblCreateTable->clear();
-    m_tableColumns.clear();
     for (Grid *grid : {ui->flGrid_Field, ui->flGrid_Index, ui->flGrid_Data})
         grid->Clear();
     ui->lblRecordCount->clear();
@@ -290,17 +287,6 @@ void frmTablora::lstTables_Click()
         closeQuietly(rs);
 
         FillGrid(ui->flGrid_Field, QStringLiteral("show full fields from ") + qualified + QLatin1Char(';'));
-        const int fieldColumn = [&] {
-            for (int c = 0; c < ui->flGrid_Field->Cols(); ++c) {
-                if (ui->flGrid_Field->TextMatrix(0, c).compare(QLatin1String("Field"),
-                                                               Qt::CaseInsensitive) == 0)
-                    return c;
-            }
-            return 0;
-        }();
-        for (int r = 1; r < ui->flGrid_Field->Rows(); ++r)
-            m_tableColumns.append(ui->flGrid_Field->TextMatrix(r, fieldColumn));
-
         FillGrid(ui->flGrid_Index, QStringLiteral("show index from ") + qualified + QLatin1Char(';'));
     } catch (const std::exception &error) {
         closeQuietly(rs);
