@@ -30,8 +30,12 @@ QString Session::BuildConnectionString() const
 
 bool Session::OpenConnection()
 {
-    if (isHeld())
+    if (isHeld()) {
+        // Refused, not failed: no earlier failure's text may be shown for it.
+        m_lastOpenError.clear();
+        m_lastOpenErrorNumber = 0;
         return false;
+    }
     runConnectionGuards();
     try {
         if (connection) {
