@@ -103,10 +103,21 @@ private:
     template <std::size_t N>
     static QStringList checkedKeywords(const std::array<QCheckBox *, N> &boxes,
                                        const std::array<UserPrivileges::Privilege, N> &model, bool fromTags);
+    // The keywords of the boxes that were loaded checked and are unchecked now.
+    template <std::size_t N>
+    static QStringList uncheckedKeywords(const std::array<QCheckBox *, N> &boxes,
+                                         const std::array<UserPrivileges::Privilege, N> &model);
+    // A level's new list. An account that held ALL PRIVILEGES there gets ALL PRIVILEGES again, and the
+    // privileges unchecked since are revoked after it (revokeUnchecked): the server alone knows everything
+    // ALL holds on its version, boxes or none.
     QString globalList(bool fromTags) const;
     QString globalSuffix(bool fromTags) const;
-    // The database level's keywords, the privileges without a box included.
+    // The database level's keywords, the privileges without a box included, and its suffix (" WITH GRANT
+    // OPTION" beside ALL PRIVILEGES, which cannot stand beside GRANT OPTION in one list).
     QStringList dbKeywords(bool fromTags) const;
+    QString dbSuffix(bool fromTags) const;
+    // After ALL PRIVILEGES was granted on `on`: revokes the keywords unchecked since the account was loaded.
+    void revokeUnchecked(const QStringList &unchecked, const QString &on, const QString &tail);
 
     // The row deletes that several buttons share.
     QString dbRowDelete(const QString &user, const QString &host, const QString &database) const;
@@ -150,7 +161,7 @@ private:
     // a change keeps them.
     QStringList m_otherTableKeywords;
     // The same for the global and the database level (from SHOW GRANTS), and whether the account holds
-    // ALL PRIVILEGES there, which a change with every box still checked keeps.
+    // ALL PRIVILEGES there, which a change keeps less the boxes unchecked.
     QStringList m_grantLines;
     QStringList m_otherGlobalKeywords;
     QStringList m_otherDbKeywords;

@@ -74,23 +74,30 @@ QStringList frmUserAdd::checkedKeywords(const std::array<QCheckBox *, N> &boxes,
     return keywords;
 }
 
+template <std::size_t N>
+QStringList frmUserAdd::uncheckedKeywords(const std::array<QCheckBox *, N> &boxes,
+                                          const std::array<Privilege, N> &model)
+{
+    QStringList keywords;
+    for (std::size_t i = 0; i < N; ++i)
+        if (tag(boxes[i]) == QLatin1String("1") && !boxes[i]->isChecked() && *model[i].keyword)
+            keywords << QString::fromLatin1(model[i].keyword);
+    return keywords;
+}
+
 QString frmUserAdd::globalList(bool fromTags) const
 {
-    const QStringList boxes = checkedKeywords(ckPrivType, globalPrivileges, fromTags);
-    // ALL PRIVILEGES with every box still checked (the GRANT box is the suffix) is kept as it is: it holds
-    // more than the boxes.
-    if (m_allGlobal && boxes.size() + 1 == GlobalCount)
+    if (m_allGlobal)
         return keywordListOrUsage({QStringLiteral("ALL PRIVILEGES,")});
-    return keywordListOrUsage(boxes + m_otherGlobalKeywords);
+    return keywordListOrUsage(checkedKeywords(ckPrivType, globalPrivileges, fromTags)
+                              + m_otherGlobalKeywords);
 }
 
 QStringList frmUserAdd::dbKeywords(bool fromTags) const
 {
-    const QStringList boxes = checkedKeywords(ckDBPrivType, databasePrivileges, fromTags);
-    // As above; ALL PRIVILEGES cannot stand beside GRANT OPTION in one list.
-    if (m_allDb && boxes.size() + 1 == DatabaseCount && !boxes.contains(QStringLiteral("GRANT OPTION,")))
+    if (m_allDb)
         return {QStringLiteral("ALL PRIVILEGES,")};
-    return boxes + m_otherDbKeywords;
+    return checkedKeywords(ckDBPrivType, databasePrivileges, fromTags) + m_otherDbKeywords;
 }
 
 QString frmUserAdd::globalSuffix(bool fromTags) const
@@ -98,6 +105,19 @@ QString frmUserAdd::globalSuffix(bool fromTags) const
     QCheckBox *grant = ckPrivType[GlobalGrantBox];
     const bool on = fromTags ? tag(grant) == QLatin1String("1") : grant->isChecked();
     return on ? GrantOptionSuffix : QString();
+}
+
+QString frmUserAdd::dbSuffix(bool fromTags) const
+{
+    QCheckBox *grant = ckDBPrivType[DatabaseGrantBox];
+    const bool on = fromTags ? tag(grant) == QLatin1String("1") : grant->isChecked();
+    return m_allDb && on ? GrantOptionSuffix : QString();
+}
+
+void frmUserAdd::revokeUnchecked(const QStringList &unchecked, const QString &on, const QString &tail)
+{
+    if (const auto list = keywordList(unchecked))
+        execute(revokeFrom(QStringLiteral("REVOKE ") + list->chopped(2), on, tail));
 }
 
 QString frmUserAdd::dbRowDelete(const QString &user, const QString &host, const QString &database) const
@@ -347,6 +367,8 @@ void frmUserAdd::cmdGrantEdit_Click()
             = m_ui->txtPassword->text() != m_ui->txtPassword->property("Tag").toString();
         grantGlobal(globalList(false), m_ui->txtPassword->text().trimmed(), newPassword,
                     globalSuffix(false));
+        if (m_allGlobal)
+            revokeUnchecked(uncheckedKeywords(ckPrivType, globalPrivileges), QStringLiteral("*.*"), tail);
         flush();
         stage = 3;
     });
@@ -392,6 +414,11 @@ void frmUserAdd::cmdDbGrantEdit_Click()
     const QString newDatabase = *chosen;
 
     const QString list = keywordListOrUsage(dbKeywords(false));
+    QStringList unchecked;
+    if (m_allDb)
+        unchecked = uncheckedKeywords(ckDBPrivType, databasePrivileges);
+    // The grant option is the suffix beside ALL PRIVILEGES, and the revoke before the grant took it.
+    unchecked.removeAll(QStringLiteral("GRANT OPTION,"));
     const QString oldDatabase = m_ui->lblDbName->text();
     const QString tail = shownTail();
     const auto error = trapped([&] {
@@ -399,7 +426,8 @@ void frmUserAdd::cmdDbGrantEdit_Click()
         flush();
         execute(revokeFrom(RevokeAll, name(oldDatabase) + QStringLiteral(".*"), tail));
         flush();
-        execute(grantTo(list, name(newDatabase) + QStringLiteral(".*"), tail));
+        execute(grantTo(list, name(newDatabase) + QStringLiteral(".*"), tail) + dbSuffix(false));
+        revokeUnchecked(unchecked, name(newDatabase) + QStringLiteral(".*"), tail);
         flush();
     });
     if (!error) {
@@ -413,7 +441,7 @@ void frmUserAdd::cmdDbGrantEdit_Click()
     // give back, clearing that database's row is the whole restore.
     QStringList restore = {dbRowDelete(shownUser(), shownHost(), oldDatabase), Flush};
     if (const auto loaded = keywordList(dbKeywords(true)))
-        restore << grantTo(*loaded, name(oldDatabase) + QStringLiteral(".*"), tail) << Flush;
+        restore << grantTo(*loaded, name(oldDatabase) + QStringLiteral(".*"), tail) + dbSuffix(true) << Flush;
     if (const auto restoreError = tryRun(restore))
         showRestoreFailed(*error, *restoreError, restore);
     else

@@ -139,16 +139,79 @@ bool refusesUserTableDelete(unsigned int errorNumber)
     return errorNumber == 1288 || errorNumber == 1395 || errorNumber == 1471;
 }
 
+namespace {
+
+// One name of a grant's ON target as SHOW GRANTS writes it: quoted with backticks, or with double quotes
+// under ANSI_QUOTES (the quote doubled inside), or bare ("*"). Comes back in backticks, or "*" as it
+// stands; `at` moves past it. Nothing when no name starts there.
+std::optional<QString> targetName(const QString &line, qsizetype &at)
+{
+    if (at >= line.size())
+        return std::nullopt;
+    const QChar quote = line.at(at);
+    if (quote == QLatin1Char('*')) {
+        ++at;
+        return QStringLiteral("*");
+    }
+    if (quote != QLatin1Char('`') && quote != QLatin1Char('"'))
+        return std::nullopt;
+    QString name;
+    for (qsizetype i = at + 1; i < line.size(); ++i) {
+        if (line.at(i) != quote) {
+            name += line.at(i);
+        } else if (i + 1 < line.size() && line.at(i + 1) == quote) {
+            name += quote;
+            ++i;
+        } else {
+            at = i + 1;
+            name.replace(QLatin1Char('`'), QLatin1String("``"));
+            return QLatin1Char('`') + name + QLatin1Char('`');
+        }
+    }
+    return std::nullopt;
+}
+
+// Where " ON " ends the privilege list of a grant line: outside the quotes of column names.
+qsizetype privilegesEnd(const QString &line, qsizetype from)
+{
+    QChar quote;
+    for (qsizetype i = from; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('`') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (QStringView(line).mid(i).startsWith(QLatin1String(" ON "))) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
 QStringList grantedPrivileges(const QStringList &showGrants, const QString &on)
 {
     QStringList granted;
     const QString grant = QStringLiteral("GRANT ");
-    const QString marker = QStringLiteral(" ON ") + on + QStringLiteral(" TO ");
     for (const QString &line : showGrants) {
-        const qsizetype at = line.indexOf(marker);
-        if (!line.startsWith(grant) || at < 0)
+        if (!line.startsWith(grant))
             continue;
-        for (const QString &privilege : line.mid(grant.size(), at - grant.size()).split(QLatin1Char(',')))
+        const qsizetype end = privilegesEnd(line, grant.size());
+        if (end < 0)
+            continue;
+        // The target in one quoting, whichever the session's sql_mode made the server write.
+        qsizetype at = end + 4;
+        const auto database = targetName(line, at);
+        if (!database || at >= line.size() || line.at(at) != QLatin1Char('.'))
+            continue;
+        ++at;
+        const auto table = targetName(line, at);
+        if (!table || *database + QLatin1Char('.') + *table != on
+            || !QStringView(line).mid(at).startsWith(QLatin1String(" TO ")))
+            continue;
+        for (const QString &privilege : line.mid(grant.size(), end - grant.size()).split(QLatin1Char(',')))
             if (!privilege.trimmed().isEmpty())
                 granted << privilege.trimmed();
     }
@@ -157,11 +220,18 @@ QStringList grantedPrivileges(const QStringList &showGrants, const QString &on)
 
 QStringList otherKeywords(const QStringList &granted, const QStringList &boxKeywords)
 {
+    // A privilege the server names by another word than its box's keyword.
+    static const QList<QPair<QString, QString>> aliases = {
+        {QStringLiteral("BINLOG MONITOR"), QStringLiteral("REPLICATION CLIENT,")},
+    };
     QStringList others;
     for (const QString &privilege : granted) {
         const QString keyword = privilege + QLatin1Char(',');
-        if (privilege == QLatin1String("USAGE") || privilege == QLatin1String("ALL PRIVILEGES")
-            || boxKeywords.contains(keyword) || others.contains(keyword))
+        bool boxed = boxKeywords.contains(keyword);
+        for (const auto &[word, boxKeyword] : aliases)
+            boxed = boxed || (privilege == word && boxKeywords.contains(boxKeyword));
+        if (privilege == QLatin1String("USAGE") || privilege == QLatin1String("ALL PRIVILEGES") || boxed
+            || others.contains(keyword))
             continue;
         others << keyword;
     }

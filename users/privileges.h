@@ -22,6 +22,8 @@ inline constexpr int DatabaseCount = 17;
 inline constexpr int TableCount = 4;
 // The global GRANT box adds " WITH GRANT OPTION" instead of a keyword.
 inline constexpr int GlobalGrantBox = 10;
+// The database GRANT box writes "GRANT OPTION," into the list.
+inline constexpr int DatabaseGrantBox = 6;
 
 extern const std::array<Privilege, GlobalCount> globalPrivileges;
 extern const std::array<Privilege, DatabaseCount> databasePrivileges;
@@ -60,11 +62,13 @@ bool hasTablePrivWord(const QString &tablePriv, const QString &word);
 // GRANT keywords ("ALTER,", "GRANT OPTION,", ...) of the words other than the four shown, in set order.
 QStringList otherTableKeywords(const QString &tablePriv);
 
-// The privileges that SHOW GRANTS gives an account on `on` ("*.*", or "`db`.*" as the server quotes it), in
-// the server's words ("SELECT", "EVENT", "ALL PRIVILEGES", ...), read from its output lines.
+// The privileges that SHOW GRANTS gives an account on `on` ("*.*", or "`db`.*" as grantsDatabase writes
+// it), in the server's words ("SELECT", "EVENT", "ALL PRIVILEGES", ...), read from its output lines, whose
+// names may be quoted with backticks or, under ANSI_QUOTES, with double quotes.
 QStringList grantedPrivileges(const QStringList &showGrants, const QString &on);
 // The GRANT keywords ("EVENT,", ...) of the granted privileges that no box writes (boxKeywords: the
-// boxes' keywords with their commas); USAGE and ALL PRIVILEGES stay out.
+// boxes' keywords with their commas); USAGE and ALL PRIVILEGES stay out, and so does a privilege the server
+// names by another word than its box (BINLOG MONITOR for REPLICATION CLIENT).
 QStringList otherKeywords(const QStringList &granted, const QStringList &boxKeywords);
 // "`db`.*" as SHOW GRANTS writes a database.
 QString grantsDatabase(const QString &database);

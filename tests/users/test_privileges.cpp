@@ -71,3 +71,19 @@ TEST(ServerRefusals, DecidedOnTheErrorNumber)
     EXPECT_TRUE(refusesUserTableDelete(1288));
     EXPECT_FALSE(refusesUserTableDelete(1142));
 }
+
+TEST(ShowGrants, TargetsReadInEitherQuotingAndOnlyTheirOwn)
+{
+    const QStringList lines = {
+        "GRANT USAGE ON *.* TO `u`@`%`",
+        "GRANT SELECT, EVENT ON \"a\"\"b.c\".* TO \"u\"@\"%\"",
+        "GRANT INSERT (`x ON y`), TRIGGER ON `a\"b.c`.`t` TO `u`@`%`",
+        "GRANT EXECUTE ON FUNCTION `a\"b.c`.`f` TO `u`@`%`",
+        "GRANT DELETE HISTORY ON `a\"b.c`.* TO `u`@`%`",
+    };
+    EXPECT_EQ(grantedPrivileges(lines, grantsDatabase("a\"b.c")),
+              (QStringList{"SELECT", "EVENT", "DELETE HISTORY"}));
+    EXPECT_EQ(grantedPrivileges(lines, "*.*"), QStringList{"USAGE"});
+    EXPECT_EQ(otherKeywords({"SELECT", "BINLOG MONITOR", "EVENT"}, {"SELECT,", "REPLICATION CLIENT,"}),
+              QStringList{"EVENT,"});
+}

@@ -436,3 +436,82 @@ TEST_F(UserWindowTest, TheConnectedAccountIsWarnedAboutAndAFailedRestoreIsShown)
     EXPECT_TRUE(dialogs.messages()[1].contains(regrant)) << dialogs.messages()[1].toStdString();
     window->failWith = nullptr;
 }
+
+TEST_F(UserWindowTest, AllPrivilegesStayLessWhatIsUnchecked)
+{
+    // What the account should hold is the server's own answer: a second account given the same grants
+    // loses by REVOKE what the window unchecks.
+    const QString user = account();
+    const QString model = account(QStringLiteral("m"));
+    for (const QString &u : {user, model}) {
+        exec(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'pw'").arg(accountSql(u)));
+        exec(QStringLiteral("GRANT ALL PRIVILEGES ON `%1`.* TO %2 WITH GRANT OPTION").arg(db, accountSql(u)));
+        exec(QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO %1").arg(accountSql(u)));
+    }
+    open();
+    const auto change = [&](QPushButton *button, const std::function<void()> &uncheck) {
+        selectNew();
+        selectAccount(user);
+        uncheck();
+        dialogs.shown.clear();
+        ok(2);
+        button->click();
+        EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("変更しました。"));
+    };
+
+    // Database level, nothing unchecked: EVENT, TRIGGER, DELETE HISTORY and the grant option stay.
+    change(ui().cmdDbGrantEdit, [] {});
+    EXPECT_EQ(sortedGrants(user), sortedGrants(model, user));
+    // DELETE unchecked.
+    change(ui().cmdDbGrantEdit, [&] { window->ckDBPrivType[3]->setChecked(false); });
+    exec(QStringLiteral("REVOKE DELETE ON `%1`.* FROM %2").arg(db, accountSql(model)));
+    EXPECT_EQ(sortedGrants(user), sortedGrants(model, user));
+
+    // Global level, nothing unchecked, then SELECT and REPL CLIENT unchecked: the privileges without a box
+    // (EVENT, BINLOG ADMIN, CONNECTION ADMIN, ...) stay.
+    change(ui().cmdGrantEdit, [] {});
+    EXPECT_EQ(sortedGrants(user), sortedGrants(model, user));
+    change(ui().cmdGrantEdit, [&] {
+        window->ckPrivType[0]->setChecked(false);
+        window->ckPrivType[20]->setChecked(false);
+    });
+    exec(QStringLiteral("REVOKE SELECT, REPLICATION CLIENT ON *.* FROM %1").arg(accountSql(model)));
+    EXPECT_EQ(sortedGrants(user), sortedGrants(model, user));
+    EXPECT_TRUE(grants(user).contains(QStringLiteral("CONNECTION ADMIN"))) << grants(user).toStdString();
+
+    // Unchecking REPL CLIENT takes it away from an account that holds it by name (BINLOG MONITOR).
+    exec(QStringLiteral("REVOKE ALL PRIVILEGES ON *.* FROM %1").arg(accountSql(user)));
+    exec(QStringLiteral("GRANT SELECT, REPLICATION CLIENT ON *.* TO %1").arg(accountSql(user)));
+    change(ui().cmdGrantEdit, [&] { window->ckPrivType[20]->setChecked(false); });
+    EXPECT_TRUE(grants(user).contains(QStringLiteral("GRANT SELECT ON *.*"))) << grants(user).toStdString();
+}
+
+TEST_F(UserWindowTest, DatabasePrivilegesWithoutABoxAreFoundUnderAnsiQuotes)
+{
+    const QString user = account();
+    const QString model = account(QStringLiteral("m"));
+    for (const QString &u : {user, model}) {
+        exec(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'pw'").arg(accountSql(u)));
+        exec(QStringLiteral("GRANT ALL PRIVILEGES ON `%1`.* TO %2 WITH GRANT OPTION").arg(db, accountSql(u)));
+        exec(QStringLiteral("GRANT SELECT, EVENT, TRIGGER ON `%1`.* TO %2").arg(db2, accountSql(u)));
+    }
+    exec(QStringLiteral("GRANT INSERT ON `%1`.* TO %2").arg(db2, accountSql(model)));
+    Connection &session = Session::instance().db();
+    session.Execute(QStringLiteral("SET SESSION sql_mode = CONCAT(@@global.sql_mode, ',ANSI_QUOTES')"));
+    open();
+    for (const QString &database : {db, db2}) {
+        SCOPED_TRACE(database.toStdString());
+        selectNew();
+        selectAccount(user);
+        frmUserAdd::setListText(ui().lstDB, database);
+        ASSERT_EQ(ui().lblDbName->text(), database);
+        if (database == db2)
+            window->ckDBPrivType[1]->setChecked(true);
+        dialogs.shown.clear();
+        ok(2);
+        ui().cmdDbGrantEdit->click();
+        EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("変更しました。"));
+    }
+    session.Execute(QStringLiteral("SET SESSION sql_mode = @@global.sql_mode"));
+    EXPECT_EQ(sortedGrants(user), sortedGrants(model, user));
+}

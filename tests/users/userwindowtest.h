@@ -156,6 +156,17 @@ protected:
             lines << row.value(0);
         return lines.join(QLatin1Char('\n'));
     }
+    // The grants of `user` sorted, one a line, written for `as` (the same account when empty): an account
+    // given the same grants and changed by plain REVOKEs is the server's own word on what another should hold.
+    QStringList sortedGrants(const QString &user, const QString &as = QString())
+    {
+        QString text = grants(user);
+        if (!as.isEmpty())
+            text.replace(QStringLiteral("`%1`@").arg(user), QStringLiteral("`%1`@").arg(as));
+        QStringList lines = text.split(QLatin1Char('\n'));
+        lines.sort();
+        return lines;
+    }
     // Rows of the account in the grant tables.
     int grantRows(const QString &user)
     {
