@@ -45,6 +45,32 @@ TEST(SqlLogMask, PasswordLiteralsAreMaskedAndTheRestStays)
         {"select 'IDENTIFIED' , password from t where name = 'x'",
          "select 'IDENTIFIED' , password from t where name = 'x'"},
         {"create user u identified by 'half typed", "create user u identified by '****'"},
+        // No blank, comments between the words, executable comments, introducers, strings run together.
+        {"CREATE USER u IDENTIFIED BY'x'", "CREATE USER u IDENTIFIED BY'****'"},
+        {"CREATE USER u IDENTIFIED/**/BY 'x'", "CREATE USER u IDENTIFIED/**/BY '****'"},
+        {"CREATE USER u IDENTIFIED -- c\n BY 'x'", "CREATE USER u IDENTIFIED -- c\n BY '****'"},
+        {"CREATE USER u IDENTIFIED # c\nBY _utf8mb4'x'", "CREATE USER u IDENTIFIED # c\nBY _utf8mb4'****'"},
+        {"CREATE USER u /*!IDENTIFIED BY 'x'*/", "CREATE USER u /*!IDENTIFIED BY '****'*/"},
+        {"CREATE USER u IDENTIFIED BY 'a' \"b\"", "CREATE USER u IDENTIFIED BY '****' \"****\""},
+        {"CREATE USER u IDENTIFIED BY 'it\\'s' , v IDENTIFIED BY \"x\"\"y\"",
+         "CREATE USER u IDENTIFIED BY '****' , v IDENTIFIED BY \"****\""},
+        {"ALTER USER u IDENTIFIED VIA ed25519 USING PASSWORD('x') OR unix_socket",
+         "ALTER USER u IDENTIFIED VIA ed25519 USING PASSWORD('****') OR unix_socket"},
+        {"CREATE USER u IDENTIFIED VIA mysql_native_password USING '*94BD'",
+         "CREATE USER u IDENTIFIED VIA mysql_native_password USING '****'"},
+        {"ALTER USER u IDENTIFIED WITH 'caching_sha2_password' BY 'new' REPLACE 'old'",
+         "ALTER USER u IDENTIFIED WITH 'caching_sha2_password' BY '****' REPLACE '****'"},
+        {"select OLD_PASSWORD('x'), password ('y')", "select OLD_PASSWORD('****'), password ('****')"},
+        {"CHANGE MASTER TO MASTER_USER='r', MASTER_PASSWORD = 'x', MASTER_HOST='h'",
+         "CHANGE MASTER TO MASTER_USER='r', MASTER_PASSWORD = '****', MASTER_HOST='h'"},
+        {"CREATE SERVER s FOREIGN DATA WRAPPER mysql OPTIONS (USER 'r', PASSWORD 'x', HOST 'h')",
+         "CREATE SERVER s FOREIGN DATA WRAPPER mysql OPTIONS (USER 'r', PASSWORD '****', HOST 'h')"},
+        {"SET PASSWORD FOR 'u'@'h' = 'x'; select 'y'", "SET PASSWORD FOR 'u'@'h' = '****'; select 'y'"},
+        {"CREATE TABLE f (a INT) ENGINE=FEDERATED CONNECTION='mysql://r:x@h:3306/d/t'",
+         "CREATE TABLE f (a INT) ENGINE=FEDERATED CONNECTION='mysql://r:****@h:3306/d/t'"},
+        // Quotes inside names and other literals start nothing.
+        {"select `a'b`, '-- IDENTIFIED BY' from t where c = 'BY' and `password` = 'x'",
+         "select `a'b`, '-- IDENTIFIED BY' from t where c = 'BY' and `password` = '****'"},
     };
     for (const auto &[statement, shown] : cases)
         EXPECT_EQ(maskPasswords(statement), shown) << statement.toStdString();
