@@ -1,7 +1,5 @@
 #include "sqltext.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <string_view>
 #include <vector>
@@ -67,37 +65,21 @@ bool isReservedWord(const QString &word)
     return std::binary_search(words.begin(), words.end(), std::string_view(upper, size_t(word.size())));
 }
 
-namespace {
-
-// Whether the server would read the name as a number rather than a name: digits with an exponent
-// ("1e5", "2E10") or a hexadecimal or binary literal ("0x1f", "0b101").
-bool readsAsNumber(const QString &name)
-{
-    if (name.isEmpty() || !name.front().isDigit())
-        return false; // each form starts with a digit
-    static const QRegularExpression number(
-        QStringLiteral("^(?:[0-9]+[eE][0-9]+|0[xX][0-9a-fA-F]+|0[bB][01]+)$"));
-    return number.match(name).hasMatch();
-}
-
-}
-
 QString quoteName(const QString &name)
 {
-    bool plain = !name.isEmpty();
-    bool allDigits = true;
+    // A name that starts with a digit is quoted whatever follows: the server reads 1e5x, 0x1fg or 1e5 as
+    // a number, or a number and a name, where it stands alone.
+    bool plain = !name.isEmpty() && !name.front().isDigit();
     for (const QChar c : name) {
         const ushort u = c.unicode();
         const bool letter = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
         const bool digit = u >= '0' && u <= '9';
-        if (!letter && !digit && u != '_' && u != '$') {
+        if (!plain || (!letter && !digit && u != '_' && u != '$')) {
             plain = false;
             break;
         }
-        if (!digit)
-            allDigits = false;
     }
-    if (plain && !allDigits && !readsAsNumber(name) && !isReservedWord(name))
+    if (plain && !isReservedWord(name))
         return name;
     QString quoted = name;
     quoted.replace(QLatin1Char('`'), QLatin1String("``"));

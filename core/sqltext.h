@@ -5,9 +5,8 @@
 // Helpers for putting names and values into statement texts.
 namespace SqlText {
 
-// A plain identifier (letters, digits, _ and $, not all digits, not read as a number such as 1e5 or 0x1f,
-// not a reserved word) comes back exactly as written; any other name is quoted with backticks, a backtick
-// inside doubled.
+// A plain identifier (letters, digits, _ and $, not starting with a digit, not a reserved word) comes back
+// exactly as written; any other name is quoted with backticks, a backtick inside doubled.
 QString quoteName(const QString &name);
 // "db.name" with each part through quoteName.
 QString qualified(const QString &database, const QString &name);

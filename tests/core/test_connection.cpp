@@ -323,7 +323,7 @@ TEST_F(ConnectionTest, LoadDataLocalIsRefusedAndNoByteOfTheFileLeaves)
 
 TEST_F(ConnectionTest, NamesReadAsNumbersReachTheServerAsNames)
 {
-    const QStringList names{"1e5", "0x1f", "0b11", "2E3", "12abc", "123"};
+    const QStringList names{"1e5", "0x1f", "0b11", "2E3", "12abc", "123", "1e5x", "1e5_", "0x1fg"};
     for (const QString &name : names)
         exec(QStringLiteral("create table %1 (a int)").arg(SqlText::qualified(db, name)));
     QStringList listed;
@@ -333,6 +333,14 @@ TEST_F(ConnectionTest, NamesReadAsNumbersReachTheServerAsNames)
     QStringList expected = names;
     expected.sort();
     EXPECT_EQ(listed, expected);
+    // Standing alone, not after "db.", the server reads 1e5x as the number 1e5 and the name x.
+    exec(QStringLiteral("use `%1`").arg(db));
+    for (const QString &name : names) {
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from %1").arg(SqlText::quoteName(name))),
+                  QStringLiteral("0"));
+        exec(QStringLiteral("drop table %1").arg(SqlText::quoteName(name)));
+    }
+    EXPECT_TRUE(rows(QStringLiteral("show tables from `%1`").arg(db)).isEmpty());
 }
 
 // --- TLS -------------------------------------------------------------------------------------------------

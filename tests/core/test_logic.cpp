@@ -142,11 +142,12 @@ TEST(SqlTextTest, NamesQuotedOnlyWhenTheyNeedIt)
         EXPECT_EQ(SqlText::quoteName(word), '`' + word + '`');
     for (const QString name : {"days", "int5", "sql_", "zerofills", "a", "current_users"})
         EXPECT_EQ(SqlText::quoteName(name), name);
-    EXPECT_EQ(SqlText::quoteName(QStringLiteral("123")), QStringLiteral("`123`"));
-    // Names the server would read as numbers; names that merely begin with digits stay bare.
-    for (const QString number : {"1e5", "2E10", "0x1f", "0X1F", "0b101"})
+    // Every name that starts with a digit (the server reads some as numbers, 1e5x as a number and a name);
+    // digits after the first letter change nothing.
+    for (const QString number :
+         {"123", "1e5", "2E10", "0x1f", "0X1F", "0b101", "1e5x", "12abc", "0xg1", "9_"})
         EXPECT_EQ(SqlText::quoteName(number), '`' + number + '`');
-    for (const QString name : {"12abc", "1e", "0x", "0xg1", "e5"})
+    for (const QString name : {"e5", "x0x1f", "_1e5", "$1"})
         EXPECT_EQ(SqlText::quoteName(name), name);
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("a`b")), QStringLiteral("`a``b`"));
     EXPECT_EQ(SqlText::quoteName(QStringLiteral("商品")), QStringLiteral("`商品`"));
