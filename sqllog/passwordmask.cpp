@@ -135,6 +135,7 @@ QString maskPasswords(const QString &statement)
     bool setPassword = false; // the statement is SET PASSWORD ...
     bool afterEquals = false; // ... and its "=" came
     bool maskedBefore = false;
+    int inPasswordCall = 0;   // parentheses open since PASSWORD( or OLD_PASSWORD(
 
     QString out;
     qsizetype done = 0;
@@ -145,10 +146,10 @@ QString maskPasswords(const QString &statement)
             const bool masked =
                 maskedBefore // 'a' 'b' is one literal
                 || (identified && (is(p, "BY") || is(p, "AS") || is(p, "USING") || is(p, "REPLACE")))
-                || endsInPassword(p)                                  // PASSWORD 'x', OPTIONS (PASSWORD 'x')
-                || (isSymbol(p, '=') && endsInPassword(pp))           // MASTER_PASSWORD='x'
-                || (isSymbol(p, '(') && endsInPassword(pp))           // PASSWORD('x'), OLD_PASSWORD('x')
-                || (setPassword && afterEquals);                      // SET PASSWORD FOR u = 'x'
+                || endsInPassword(p)                        // PASSWORD 'x', OPTIONS (PASSWORD 'x')
+                || (isSymbol(p, '=') && endsInPassword(pp)) // MASTER_PASSWORD='x'
+                || inPasswordCall > 0                       // PASSWORD('x'), OLD_PASSWORD(CONCAT('x', 'y'))
+                || (setPassword && afterEquals);            // SET PASSWORD FOR u = 'x'
             if (masked) {
                 const QChar quote = statement.at(t.start);
                 out += QStringView(statement).mid(done, t.start - done);
@@ -171,8 +172,13 @@ QString maskPasswords(const QString &statement)
             maskedBefore = false;
         }
 
-        if (isSymbol(t, ';')) {
+        if (isSymbol(t, '(') && (inPasswordCall > 0 || endsInPassword(before[1]))) {
+            ++inPasswordCall;
+        } else if (isSymbol(t, ')') && inPasswordCall > 0) {
+            --inPasswordCall;
+        } else if (isSymbol(t, ';')) {
             identified = setPassword = afterEquals = false;
+            inPasswordCall = 0;
         } else if (is(t, "IDENTIFIED")) {
             identified = true;
         } else if (is(t, "PASSWORD") && is(before[1], "SET")) {
