@@ -55,6 +55,12 @@ bool linkEncrypted(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql)
            && (mysql->server_capabilities & CLIENT_SSL);
 }
 
+bool writePacket(MYSQL_PLUGIN_VIO *vio, const QByteArray &data)
+{
+    return vio->write_packet(vio, reinterpret_cast<const unsigned char *>(data.constData()), int(data.size()))
+           == 0;
+}
+
 int refuse(MYSQL *mysql, const QString &text)
 {
     const QByteArray message = text.toUtf8();
@@ -103,13 +109,8 @@ QByteArray sealToKeyFile(const QByteArray &password, const QByteArray &nonce, co
 // user's key file otherwise, or not at all.
 int sendPassword(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql, const QByteArray &password, const QByteArray &nonce)
 {
-    if (linkEncrypted(vio, mysql)) {
-        const QByteArray clear = password + '\0';
-        return vio->write_packet(vio, reinterpret_cast<const unsigned char *>(clear.constData()),
-                                 int(clear.size()))
-                   ? CR_ERROR
-                   : CR_OK;
-    }
+    if (linkEncrypted(vio, mysql))
+        return writePacket(vio, password + '\0') ? CR_OK : CR_ERROR;
     const char *keyFile = nullptr;
     if (mysql_get_optionv(mysql, MYSQL_SERVER_PUBLIC_KEY, &keyFile) != 0 || !keyFile || !*keyFile)
         return refuse(mysql, AuthPlugins::refusalText());
@@ -117,50 +118,35 @@ int sendPassword(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql, const QByteArray &password
     const QByteArray sealed = sealToKeyFile(password, nonce, file);
     if (sealed.isEmpty())
         return refuse(mysql, AuthPlugins::keyFileText(file));
-    return vio->write_packet(vio, reinterpret_cast<const unsigned char *>(sealed.constData()),
-                             int(sealed.size()))
-               ? CR_ERROR
-               : CR_OK;
+    return writePacket(vio, sealed) ? CR_OK : CR_ERROR;
 }
 
-// The server's nonce (from its greeting, or from its request to change to this method). -1: the
-// connector's error stands; 0: malformed.
-int readNonce(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql, QByteArray *nonce)
+// Both methods: the server's nonce (from its greeting, or from its request to change to this method),
+// then the proof of the password where the method has one (caching_sha2_password), then the password
+// itself where the server asks for it (always, for sha256_password).
+int login(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql, bool withProof)
 {
     unsigned char *packet = nullptr;
-    const int length = vio->read_packet(vio, &packet);
+    int length = vio->read_packet(vio, &packet);
     if (length < 0)
-        return -1;
+        return CR_ERROR;
     if (length < NonceLength)
-        return 0;
-    *nonce = QByteArray(reinterpret_cast<const char *>(packet), NonceLength);
+        return CR_SERVER_HANDSHAKE_ERR;
+    const QByteArray nonce(reinterpret_cast<const char *>(packet), NonceLength);
     std::copy_n(packet, NonceLength, mysql->scramble_buff);
     mysql->scramble_buff[NonceLength] = 0;
-    return 1;
-}
-
-int writeEmpty(MYSQL_PLUGIN_VIO *vio)
-{
-    return vio->write_packet(vio, nullptr, 0) ? CR_ERROR : CR_OK;
-}
-
-int cachingSha2Login(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql)
-{
-    QByteArray nonce;
-    if (const int read = readNonce(vio, mysql, &nonce); read <= 0)
-        return read < 0 ? CR_ERROR : CR_SERVER_HANDSHAKE_ERR;
     const QByteArray password(mysql->passwd ? mysql->passwd : "");
     if (password.isEmpty())
-        return writeEmpty(vio);
+        return writePacket(vio, QByteArray()) ? CR_OK : CR_ERROR;
+    if (!withProof)
+        return sendPassword(vio, mysql, password, nonce);
+
     // The proof first, whatever the link: the server's cache usually knows the account, and the proof
     // does not carry the password.
     const QByteArray proof = AuthPlugins::fastAuthProof(password, nonce);
-    if (proof.isEmpty())
+    if (proof.isEmpty() || !writePacket(vio, proof))
         return CR_ERROR;
-    if (vio->write_packet(vio, reinterpret_cast<const unsigned char *>(proof.constData()), int(proof.size())))
-        return CR_ERROR;
-    unsigned char *packet = nullptr;
-    const int length = vio->read_packet(vio, &packet);
+    length = vio->read_packet(vio, &packet);
     if (length < 0)
         return CR_ERROR;
     if (length == 1 && packet[0] == FastAuthSucceeded)
@@ -170,16 +156,14 @@ int cachingSha2Login(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql)
     return sendPassword(vio, mysql, password, nonce);
 }
 
+int cachingSha2Login(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql)
+{
+    return login(vio, mysql, true);
+}
+
 int sha256Login(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql)
 {
-    QByteArray nonce;
-    if (const int read = readNonce(vio, mysql, &nonce); read <= 0)
-        return read < 0 ? CR_ERROR : CR_SERVER_HANDSHAKE_ERR;
-    const QByteArray password(mysql->passwd ? mysql->passwd : "");
-    if (password.isEmpty())
-        return writeEmpty(vio);
-    // This method has no proof: its first answer is the password itself.
-    return sendPassword(vio, mysql, password, nonce);
+    return login(vio, mysql, false);
 }
 
 st_mysql_client_plugin_AUTHENTICATION cachingSha2Plugin = {

@@ -530,7 +530,8 @@ TEST_F(ConnectionTest, MySql8AccountsLogInWithoutAPasswordOnAPlainLink)
     key.close();
     {
         Connection c; // the stub serves one link at a time
-        EXPECT_EQ(openAtStub(c, sha256, TlsMode::None, QStringLiteral(";serverkey=") + key.fileName())->State(), 1);
+        const QString keyFile = QStringLiteral(";serverkey=") + key.fileName();
+        EXPECT_EQ(openAtStub(c, sha256, TlsMode::None, keyFile)->State(), 1);
     }
     EXPECT_EQ(sha256.passwordsLearnt(), 1);
     EXPECT_EQ(sha256.keyRequests(), 0);
@@ -551,7 +552,8 @@ TEST_F(ConnectionTest, MySql8AccountsLogInWithoutAPasswordOnAPlainLink)
 TEST_F(ConnectionTest, MySql8AccountsLogInOverTls)
 {
     const QString tls = QFileInfo(sandboxCa()).absolutePath();
-    const AuthStub::Tls certificate{tls + QStringLiteral("/server-cert.pem"), tls + QStringLiteral("/server-key.pem")};
+    const AuthStub::Tls certificate{tls + QStringLiteral("/server-cert.pem"),
+                                    tls + QStringLiteral("/server-key.pem")};
     for (const AuthStub::Method method : {AuthStub::Method::CachingSha2, AuthStub::Method::Sha256}) {
         AuthStub stub(method, StubUserPassword.toUtf8(), certificate);
         stub.forgetCache();

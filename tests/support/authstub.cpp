@@ -105,8 +105,9 @@ AuthStub::AuthStub(Method method, const QByteArray &password, const Tls &tls)
     BIO_free(bio);
     if (!tls.certificate.isEmpty()) {
         m_tls = SSL_CTX_new(TLS_server_method());
-        if (!m_tls || SSL_CTX_use_certificate_chain_file(m_tls, tls.certificate.toLocal8Bit().constData()) != 1
-            || SSL_CTX_use_PrivateKey_file(m_tls, tls.key.toLocal8Bit().constData(), SSL_FILETYPE_PEM) != 1)
+        const QByteArray certificate = tls.certificate.toLocal8Bit(), key = tls.key.toLocal8Bit();
+        if (!m_tls || SSL_CTX_use_certificate_chain_file(m_tls, certificate.constData()) != 1
+            || SSL_CTX_use_PrivateKey_file(m_tls, key.constData(), SSL_FILETYPE_PEM) != 1)
             throw std::runtime_error("the stub cannot load its certificate");
     }
 
@@ -163,7 +164,8 @@ void AuthStub::serve(int client)
     const QByteArray method = m_method == Method::CachingSha2 ? "caching_sha2_password" : "sha256_password";
     QByteArray greeting("\x0a" "8.0.36-stub", 12);
     greeting.append('\0').append("\x01\x00\x00\x00", 4).append(m_nonce.left(8)).append('\0');
-    greeting.append(char(caps & 0xFF)).append(char((caps >> 8) & 0xFF)).append(char(45)).append("\x02\x00", 2);
+    greeting.append(char(caps & 0xFF)).append(char((caps >> 8) & 0xFF));
+    greeting.append(char(45)).append("\x02\x00", 2); // utf8mb4, autocommit
     greeting.append(char((caps >> 16) & 0xFF)).append(char((caps >> 24) & 0xFF)).append(char(21));
     greeting.append(QByteArray(10, '\0')).append(m_nonce.mid(8)).append('\0').append(method).append('\0');
     QByteArray response;
