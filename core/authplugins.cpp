@@ -14,6 +14,7 @@
 #include <openssl/rsa.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -63,8 +64,12 @@ bool writePacket(MYSQL_PLUGIN_VIO *vio, const QByteArray &data)
 
 int refuse(MYSQL *mysql, const QString &text)
 {
-    const QByteArray message = text.toUtf8();
-    SET_CLIENT_ERROR(mysql, DbError::TlsRefused, "08S01", message.constData());
+    // As the connector's own client errors are set (its function for that is not exported).
+    const QByteArray message = text.toUtf8().left(MYSQL_ERRMSG_SIZE - 1);
+    mysql->net.last_errno = DbError::TlsRefused;
+    std::copy_n("08S01", SQLSTATE_LENGTH + 1, mysql->net.sqlstate);
+    std::fill(std::begin(mysql->net.last_error), std::end(mysql->net.last_error), '\0');
+    std::copy(message.begin(), message.end(), mysql->net.last_error);
     return CR_ERROR;
 }
 

@@ -500,7 +500,8 @@ TEST_F(ConnectionTest, NoPasswordReachesAListenerThatHidesTls)
                 ADD_FAILURE() << "logged in, mode " << int(mode);
             } catch (const DbError &e) {
                 EXPECT_EQ(e.number(), DbError::TlsRefused) << e.description().toStdString();
-                if (mode <= TlsMode::Preferred)
+                // 検証 refuses the link itself before anything is sent; the others get as far as the login.
+                if (mode != TlsMode::Verify)
                     EXPECT_EQ(e.message(), AuthPlugins::refusalText()) << int(mode);
             }
         }
