@@ -25,6 +25,7 @@ constexpr unsigned char FastAuthSucceeded = 3;
 constexpr unsigned char FullAuthNeeded = 4;
 
 bool s_registered = false;
+thread_local QString t_serverKey;
 
 QByteArray sha256(const QByteArray &first, const QByteArray &second = QByteArray())
 {
@@ -116,10 +117,9 @@ int sendPassword(MYSQL_PLUGIN_VIO *vio, MYSQL *mysql, const QByteArray &password
 {
     if (linkEncrypted(vio, mysql))
         return writePacket(vio, password + '\0') ? CR_OK : CR_ERROR;
-    const char *keyFile = nullptr;
-    if (mysql_get_optionv(mysql, MYSQL_SERVER_PUBLIC_KEY, &keyFile) != 0 || !keyFile || !*keyFile)
+    const QString file = t_serverKey;
+    if (file.isEmpty())
         return refuse(mysql, AuthPlugins::refusalText());
-    const QString file = QString::fromLocal8Bit(keyFile);
     const QByteArray sealed = sealToKeyFile(password, nonce, file);
     if (sealed.isEmpty())
         return refuse(mysql, AuthPlugins::keyFileText(file));
@@ -196,6 +196,16 @@ void registerPlugins()
     }
     mysql_close(m);
     s_registered = ok;
+}
+
+ServerKeyScope::ServerKeyScope(const QString &file) : m_previous(t_serverKey)
+{
+    t_serverKey = file;
+}
+
+ServerKeyScope::~ServerKeyScope()
+{
+    t_serverKey = m_previous;
 }
 
 bool registered()

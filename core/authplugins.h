@@ -20,6 +20,20 @@ bool registered();
 // What a refused login reports (with DbError::TlsRefused): that a password was asked for that only an
 // unencrypted link could carry, and that 検証 is the way to a link that may carry it.
 QString refusalText();
+// The server's public-key file that the logins this thread makes may encrypt a password to, while the
+// scope lives (the connector runs a login on the thread that connects). Empty: none.
+class ServerKeyScope
+{
+public:
+    explicit ServerKeyScope(const QString &file);
+    ~ServerKeyScope();
+    ServerKeyScope(const ServerKeyScope &) = delete;
+    ServerKeyScope &operator=(const ServerKeyScope &) = delete;
+
+private:
+    QString m_previous;
+};
+
 // The same for a public-key file that cannot be read or holds no public key.
 QString keyFileText(const QString &file);
 // True for a connector message that is one of the two above.

@@ -169,6 +169,7 @@ MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const
         mysql_optionsv(m, MARIADB_OPT_IO_WAIT, reinterpret_cast<void *>(&waitForLink));
     Tls::applyOptions(m, p);
     ERR_clear_error(); // as before a statement (see Connection::run): the handshake waits too
+    const AuthPlugins::ServerKeyScope serverKey(p.serverKey);
     if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
                            database.isEmpty() ? nullptr : database.constData(), a.port,
                            a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS)) {

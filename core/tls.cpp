@@ -122,10 +122,6 @@ void applyOptions(MYSQL *mysql, const ConnectionParams &params)
     unsigned int localInfile = 0;
     mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
 
-    // A password asked for on a link without TLS is encrypted to this key, never to one the server sends.
-    if (!params.serverKey.isEmpty())
-        mysql_optionsv(mysql, MYSQL_SERVER_PUBLIC_KEY, params.serverKey.toLocal8Bit().constData());
-
     const TlsMode mode = params.tls;
     // The data source's further keys, where the mode lets them work (unusableSetting refuses the rest).
     for (const auto &[name, value] : params.tlsSettings) {
