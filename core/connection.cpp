@@ -1,5 +1,6 @@
 #include "connection.h"
 
+#include "authplugins.h"
 #include "connectionstring.h"
 #include "dberror.h"
 #include "events.h"
@@ -28,7 +29,10 @@ namespace {
 void initLibrary()
 {
     static std::once_flag once;
-    std::call_once(once, [] { mysql_library_init(0, nullptr, nullptr); });
+    std::call_once(once, [] {
+        mysql_library_init(0, nullptr, nullptr);
+        AuthPlugins::registerPlugins(); // before any login could load the connector's own
+    });
 }
 
 QString lookupDsnKey(const QString &dsn, std::initializer_list<const char *> keys)
@@ -66,6 +70,13 @@ void readDataSource(ConnectionParams &p)
     p.tlsCa = lookupDsnKey(p.dsn, {"SSLCA", "SslCa", "sslca", "SSL_CA"});
     p.tlsCert = lookupDsnKey(p.dsn, {"SSLCERT", "SslCert", "sslcert", "SSL_CERT"});
     p.tlsKey = lookupDsnKey(p.dsn, {"SSLKEY", "SslKey", "sslkey", "SSL_KEY"});
+    for (const QString &key : Tls::dataSourceKeys()) {
+        const QByteArray upper = key.toLatin1(), lower = key.toLower().toLatin1();
+        const QString value = lookupDsnKey(p.dsn, {upper.constData(), lower.constData()});
+        if (!value.isEmpty())
+            p.tlsSettings.append({key, value});
+    }
+    p.serverKey = lookupDsnKey(p.dsn, {"SERVERKEY", "ServerKey", "serverkey", "RSAKEY", "rsakey"});
 }
 
 // A link that dies silently (server gone, packets dropped) is found by TCP keep-alive probes while the
@@ -136,6 +147,13 @@ MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const
                    unsigned int *errorNumber, QString *sqlState)
 {
     initLibrary();
+    // A data source's TLS key that the mode cannot use is refused, not passed over.
+    if (const QString unusable = Tls::unusableSetting(p); !unusable.isEmpty()) {
+        *error = unusable;
+        *errorNumber = DbError::TlsRefused;
+        *sqlState = QStringLiteral("08S01");
+        return nullptr;
+    }
     const QByteArray user = p.user.toUtf8();
     const QByteArray password = p.password.toUtf8();
     MYSQL *m = mysql_init(nullptr);
@@ -151,6 +169,7 @@ MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const
         mysql_optionsv(m, MARIADB_OPT_IO_WAIT, reinterpret_cast<void *>(&waitForLink));
     Tls::applyOptions(m, p);
     ERR_clear_error(); // as before a statement (see Connection::run): the handshake waits too
+    const AuthPlugins::ServerKeyScope serverKey(p.serverKey);
     if (mysql_real_connect(m, a.host.constData(), user.constData(), password.constData(),
                            database.isEmpty() ? nullptr : database.constData(), a.port,
                            a.socket.isEmpty() ? nullptr : a.socket.constData(), CLIENT_MULTI_RESULTS)) {
@@ -169,11 +188,13 @@ MYSQL *tryEndpoint(const ConnectionParams &p, const ConnectionEndpoint &a, const
         return nullptr;
     }
     const unsigned int number = mysql_errno(m);
-    *error = number == CR_SSL_CONNECTION_ERROR && p.tls >= TlsMode::Required
+    const QString message = QString::fromUtf8(mysql_error(m));
+    const bool tlsFailed = number == CR_SSL_CONNECTION_ERROR && !AuthPlugins::isRefusal(message);
+    *error = tlsFailed && p.tls >= TlsMode::Required
                  ? QStringLiteral("サーバーとの通信を暗号化(TLS)できないか、サーバーの証明書を"
                                   "検証できないため、接続を中止しました。(%1)")
-                       .arg(QString::fromUtf8(mysql_error(m)))
-                 : QString::fromUtf8(mysql_error(m));
+                       .arg(message)
+                 : message;
     *errorNumber = number;
     *sqlState = QString::fromLatin1(mysql_sqlstate(m));
     mysql_close(m);
@@ -335,6 +356,7 @@ ConnectionParams Connection::parse(const QString &connectionString)
         {QStringLiteral("sslca"), QStringLiteral("ssl-ca")},
         {QStringLiteral("sslcert"), QStringLiteral("ssl-cert")},
         {QStringLiteral("sslkey"), QStringLiteral("ssl-key")},
+        {QStringLiteral("serverkey"), QStringLiteral("rsakey")},
     };
     QString sslMode, sslVerify, forceTls;
     for (const auto &[key, value] : ConnectionText::parse(text, aliases)) {
@@ -367,6 +389,8 @@ ConnectionParams Connection::parse(const QString &connectionString)
             p.tlsCert = value;
         else if (key == QLatin1String("sslkey") || key == QLatin1String("ssl-key"))
             p.tlsKey = value;
+        else if (key == QLatin1String("serverkey") || key == QLatin1String("rsakey"))
+            p.serverKey = value;
     }
     bool given = false;
     const TlsMode mode = Tls::fromOdbc(sslMode, sslVerify, forceTls, &given);

@@ -4,6 +4,8 @@
 #include "tls.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -30,6 +32,12 @@ struct ConnectionParams
     QString tlsCa;
     QString tlsCert;
     QString tlsKey;
+    // A data source's further TLS keys (odbc.ini's key and value), each used as the connector's option of
+    // the same meaning (Tls::dataSourceKeys).
+    QList<QPair<QString, QString>> tlsSettings;
+    // The server's RSA public key (a file): a password the server asks for on a link without TLS is
+    // encrypted to it. Empty: such a login is refused.
+    QString serverKey;
 };
 
 // The way a connection reached its server: TCP to host and port, or the Unix socket (empty: the default).

@@ -1,5 +1,6 @@
 #include "tls.h"
 
+#include "authplugins.h"
 #include "connection.h"
 
 #include <mysql.h>
@@ -59,6 +60,61 @@ TlsMode fromOdbc(const QString &sslMode, const QString &sslVerify, const QString
     return TlsMode::Preferred;
 }
 
+namespace {
+
+// A data source's TLS key, the connector's option it sets and the least mode in which it takes effect.
+struct DataSourceKey
+{
+    const char *name;
+    mysql_option option;
+    TlsMode least;
+};
+
+constexpr DataSourceKey dataSourceKeyTable[] = {
+    {"SSLCAPATH", MYSQL_OPT_SSL_CAPATH, TlsMode::Verify},
+    {"SSLCRL", MYSQL_OPT_SSL_CRL, TlsMode::Verify},
+    {"SSLCRLPATH", MYSQL_OPT_SSL_CRLPATH, TlsMode::Verify},
+    {"SSLCIPHER", MYSQL_OPT_SSL_CIPHER, TlsMode::Preferred},
+    {"TLSVERSION", MARIADB_OPT_TLS_VERSION, TlsMode::Preferred},
+    {"TLSPEERFP", MARIADB_OPT_TLS_PEER_FP, TlsMode::Preferred},
+};
+
+const DataSourceKey *dataSourceKey(const QString &name)
+{
+    for (const DataSourceKey &key : dataSourceKeyTable) {
+        if (name.compare(QLatin1String(key.name), Qt::CaseInsensitive) == 0)
+            return &key;
+    }
+    return nullptr;
+}
+
+}
+
+QStringList dataSourceKeys()
+{
+    QStringList keys;
+    for (const DataSourceKey &key : dataSourceKeyTable)
+        keys << QString::fromLatin1(key.name);
+    return keys;
+}
+
+QString unusableSetting(const ConnectionParams &params)
+{
+    for (const auto &[name, value] : params.tlsSettings) {
+        const DataSourceKey *key = dataSourceKey(name);
+        if (!key || params.tls >= key->least)
+            continue;
+        return key->least == TlsMode::Verify
+                   ? QStringLiteral("データソースの %1 は、TLSが「検証」のときだけ使えるため、接続を中止しました。"
+                                    "TLSを「検証」にして接続して下さい。")
+                         .arg(QLatin1String(key->name))
+                   : QStringLiteral("データソースの %1 は、TLSで接続するときだけ使えるため、接続を中止しました。"
+                                    "TLSを「なし」以外にして接続して下さい。")
+                         .arg(QLatin1String(key->name));
+    }
+    return {};
+}
+
 void applyOptions(MYSQL *mysql, const ConnectionParams &params)
 {
     // LOAD DATA LOCAL would let any server read any file of the user: off on every connection.
@@ -67,6 +123,12 @@ void applyOptions(MYSQL *mysql, const ConnectionParams &params)
     mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
 
     const TlsMode mode = params.tls;
+    // The data source's further keys, where the mode lets them work (unusableSetting refuses the rest).
+    for (const auto &[name, value] : params.tlsSettings) {
+        const DataSourceKey *key = dataSourceKey(name);
+        if (key && mode >= key->least)
+            mysql_optionsv(mysql, key->option, value.toLocal8Bit().constData());
+    }
     if (mode == TlsMode::None) {
         my_bool off = 0;
         mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &off);
@@ -89,10 +151,13 @@ void applyOptions(MYSQL *mysql, const ConnectionParams &params)
             mysql_optionsv(mysql, MYSQL_OPT_SSL_CA, params.tlsCa.toLocal8Bit().constData());
     } else {
         // Only a verified TLS link is known to be encrypted before the login: without it a server (or
-        // whoever sits between) asking for the password in clear text is refused.
+        // whoever sits between) asking for the password in clear text is refused. MySQL 8's methods only
+        // as the program's own: the connector's would hand the password to whoever answers (AuthPlugins).
         mysql_optionsv(mysql, MARIADB_OPT_RESTRICTED_AUTH,
-                       "mysql_native_password,client_ed25519,caching_sha2_password,sha256_password,"
-                       "auth_gssapi_client,mysql_old_password");
+                       AuthPlugins::registered()
+                           ? "mysql_native_password,client_ed25519,caching_sha2_password,sha256_password,"
+                             "auth_gssapi_client,mysql_old_password"
+                           : "mysql_native_password,client_ed25519,auth_gssapi_client,mysql_old_password");
     }
 }
 

@@ -27,9 +27,18 @@ TlsMode fromSettingText(const QString &text);
 // when the data source says nothing about TLS.
 TlsMode fromOdbc(const QString &sslMode, const QString &sslVerify, const QString &forceTls, bool *given);
 
+// odbc.ini's TLS keys beyond the mode and the client's files, read into ConnectionParams::tlsSettings:
+// SSLCAPATH, SSLCRL, SSLCRLPATH (used in checking the server's certificate, under Verify), SSLCIPHER,
+// TLSVERSION and TLSPEERFP (the server certificate's SHA-1 fingerprint; with TLS in any mode).
+QStringList dataSourceKeys();
+// Empty when each of the data source's TLS keys takes effect in the mode; else the refusal naming the
+// first that cannot (a key is never passed over in silence).
+QString unusableSetting(const ConnectionParams &params);
+
 // Sets the connector's options for the mode before connecting: no client file is ever handed to the
 // server (LOAD DATA LOCAL off), and a server asking for the password in clear text is answered only under
-// Verify, the one mode whose link is known to be encrypted before the login.
+// Verify, the one mode whose link is known to be encrypted before the login. MySQL 8's logins go through
+// the program's own methods (AuthPlugins), which send a password only over an encrypted link.
 void applyOptions(st_mysql *mysql, const ConnectionParams &params);
 // After connecting: empty when the link is as the mode demands, else the refusal in the program's words.
 QString checkLink(st_mysql *mysql, const ConnectionParams &params);

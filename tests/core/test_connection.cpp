@@ -1,3 +1,5 @@
+#include "authplugins.h"
+#include "authstub.h"
 #include "connection.h"
 #include "dberror.h"
 #include "servertest.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -471,4 +474,105 @@ TEST_F(ConnectionTest, ClearTextPasswordIsNeverSentOverAPlainLink)
     for (const TlsMode mode : {TlsMode::None, TlsMode::Preferred, TlsMode::Required})
         EXPECT_NE(refusal(mode, plain), 0u) << int(mode);
     EXPECT_FALSE(relay.clientBytes().contains(server.password.toUtf8()));
+}
+
+// --- MySQL 8's logins ------------------------------------------------------------------------------------
+
+namespace {
+
+const QString StubUserPassword = QStringLiteral("Pw-ZX81-distinctive");
+
+Connection *openAtStub(Connection &c, const AuthStub &stub, TlsMode mode, const QString &extra = QString())
+{
+    c.setConnectionString(QStringLiteral("driver={x};server=127.0.0.1;uid=tester;pwd=%1;port=%2%3")
+                              .arg(StubUserPassword)
+                              .arg(stub.port())
+                              .arg(extra));
+    c.setTls(mode, sandboxCa());
+    c.Open();
+    return &c;
+}
+
+}
+
+// Someone hides the server's TLS and asks for the password itself: no mode hands it over, in clear or
+// encrypted to a key the listener sent.
+TEST_F(ConnectionTest, NoPasswordReachesAListenerThatHidesTls)
+{
+    for (const AuthStub::Method method : {AuthStub::Method::CachingSha2, AuthStub::Method::Sha256}) {
+        AuthStub stub(method, "the stub's own");
+        for (const TlsMode mode : {TlsMode::None, TlsMode::Preferred, TlsMode::Required, TlsMode::Verify}) {
+            Connection c;
+            try {
+                openAtStub(c, stub, mode);
+                ADD_FAILURE() << "logged in, mode " << int(mode);
+            } catch (const DbError &e) {
+                EXPECT_EQ(e.number(), DbError::TlsRefused) << e.description().toStdString();
+                // 検証 refuses the link itself before anything is sent; the others get as far as the login.
+                if (mode != TlsMode::Verify)
+                    EXPECT_EQ(e.message(), AuthPlugins::refusalText()) << int(mode);
+            }
+        }
+        EXPECT_EQ(stub.keyRequests(), 0) << int(method);
+        EXPECT_EQ(stub.passwordsLearnt(), 0) << int(method);
+        EXPECT_FALSE(stub.received().contains(StubUserPassword.toUtf8())) << int(method);
+    }
+}
+
+TEST_F(ConnectionTest, MySql8AccountsLogInWithoutAPasswordOnAPlainLink)
+{
+    // The stub's cache knows the account: the proof alone logs in, with or without TLS.
+    AuthStub cached(AuthStub::Method::CachingSha2, StubUserPassword.toUtf8());
+    for (const TlsMode mode : {TlsMode::None, TlsMode::Preferred}) {
+        Connection c;
+        EXPECT_EQ(openAtStub(c, cached, mode)->State(), 1);
+    }
+    EXPECT_EQ(cached.logins(), 2);
+    EXPECT_EQ(cached.passwordsLearnt(), 0);
+
+    // A public-key file the user named: the password goes encrypted to that key, never in clear.
+    AuthStub sha256(AuthStub::Method::Sha256, StubUserPassword.toUtf8());
+    QTemporaryDir dir;
+    QFile key(dir.filePath(QStringLiteral("server-public.pem")));
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+    key.write(sha256.publicKey());
+    key.close();
+    {
+        Connection c; // the stub serves one link at a time
+        const QString keyFile = QStringLiteral(";serverkey=") + key.fileName();
+        EXPECT_EQ(openAtStub(c, sha256, TlsMode::None, keyFile)->State(), 1);
+    }
+    EXPECT_EQ(sha256.passwordsLearnt(), 1);
+    EXPECT_EQ(sha256.keyRequests(), 0);
+    EXPECT_FALSE(sha256.received().contains(StubUserPassword.toUtf8()));
+    // A file that holds no key refuses the login before the password goes.
+    const QString notAKey = sandboxCa();
+    try {
+        Connection d;
+        openAtStub(d, sha256, TlsMode::None, QStringLiteral(";rsakey=") + notAKey);
+        ADD_FAILURE() << "logged in with a certificate as key";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.message(), AuthPlugins::keyFileText(notAKey));
+    }
+    EXPECT_EQ(sha256.passwordsLearnt(), 1);
+}
+
+// Over a real TLS link the server that asks for the password gets it, in every mode that asks for TLS.
+TEST_F(ConnectionTest, MySql8AccountsLogInOverTls)
+{
+    const QString tls = QFileInfo(sandboxCa()).absolutePath();
+    const AuthStub::Tls certificate{tls + QStringLiteral("/server-cert.pem"),
+                                    tls + QStringLiteral("/server-key.pem")};
+    for (const AuthStub::Method method : {AuthStub::Method::CachingSha2, AuthStub::Method::Sha256}) {
+        AuthStub stub(method, StubUserPassword.toUtf8(), certificate);
+        stub.forgetCache();
+        for (const TlsMode mode : {TlsMode::Preferred, TlsMode::Required, TlsMode::Verify}) {
+            Connection c;
+            EXPECT_NO_THROW(openAtStub(c, stub, mode)) << int(method) << " " << int(mode);
+            EXPECT_FALSE(c.tlsDescription().isEmpty());
+        }
+        EXPECT_EQ(stub.logins(), 3) << int(method);
+        EXPECT_EQ(stub.passwordsLearnt(), 3) << int(method);
+        EXPECT_EQ(stub.keyRequests(), 0) << int(method);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "session.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -29,12 +30,29 @@ public:
                   + "\nUID=root\nPWD=tablora\nSSLMODE=VERIFY_IDENTITY\nSSLCA=" + ca + "\n\n"
                   "[system_ca_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
                   + "\nUID=root\nPWD=tablora\nSSLVERIFY=1\n\n"
+                  "[pinned_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\nTLSPEERFP=" + fingerprint(ca) + "\n\n"
+                  "[wrong_pin_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\nTLSPEERFP=" + QString(40, QLatin1Char('0')) + "\n\n"
+                  "[crl_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\nSSLCRL=" + dir + "/none.crl\n\n"
                   "[pg_dsn]\nDriver=PostgreSQL Unicode\nSERVER=127.0.0.1\n");
         qputenv("ODBCSYSINI", dir.toUtf8());
         qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
     }
 
 private:
+    // The SHA-1 fingerprint of the sandbox server's certificate (beside its CA file), in hex.
+    static QString fingerprint(const QString &ca)
+    {
+        QFile file(QFileInfo(ca).absolutePath() + QStringLiteral("/server-cert.pem"));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray pem = file.readAll();
+        const qsizetype begin = pem.indexOf('\n', pem.indexOf("-----BEGIN CERTIFICATE-----"));
+        const QByteArray der = QByteArray::fromBase64(pem.mid(begin, pem.indexOf("-----END") - begin));
+        return QString::fromLatin1(QCryptographicHash::hash(der, QCryptographicHash::Sha1).toHex());
+    }
     static void write(const QString &path, const QString &text)
     {
         QFile file(path);
@@ -67,7 +85,8 @@ TEST_F(DataSources, OnlyMySqlSourcesAndDriversAreListed)
         sources << ui->cboDSNList->itemText(i);
     for (int i = 0; i < ui->cboDrivers->count(); ++i)
         drivers << ui->cboDrivers->itemText(i);
-    EXPECT_EQ(sources, (QStringList{"(なし)", "tablora_dsn", "local_dsn", "verified_dsn", "system_ca_dsn"}));
+    EXPECT_EQ(sources, (QStringList{"(なし)", "tablora_dsn", "local_dsn", "verified_dsn", "system_ca_dsn",
+                                    "pinned_dsn", "wrong_pin_dsn", "crl_dsn"}));
     EXPECT_TRUE(drivers.contains("MySQL ODBC 3.51 Driver"));
     EXPECT_FALSE(drivers.contains("PostgreSQL Unicode"));
 }
@@ -131,4 +150,31 @@ TEST_F(DataSources, TheDataSourcesTlsSettingsCountWhereTheyAskForMore)
     ui->cmdConnect->click();
     ASSERT_EQ(dialogs->messages().size(), 1);
     EXPECT_TRUE(dialogs->messages().first().startsWith(QStringLiteral("接続失敗\n\n")));
+}
+
+TEST_F(DataSources, FurtherTlsKeysAreHonouredOrRefusedByName)
+{
+    // TLSPEERFP pins the server's certificate: the sandbox's own is taken, another is refused.
+    ui->cboTls->setCurrentText(QStringLiteral("優先"));
+    ui->cboDSNList->setCurrentText("pinned_dsn");
+    ui->cmdConnect->click();
+    ASSERT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
+    EXPECT_FALSE(Session::instance().db().tlsDescription().isEmpty());
+    ui->cmdClose->click();
+
+    dialogs->answer(Dialogs::Answer::Ok).answer(Dialogs::Answer::Ok);
+    ui->cboDSNList->setCurrentText("wrong_pin_dsn");
+    ui->cmdConnect->click();
+    ASSERT_EQ(dialogs->messages().size(), 1);
+    EXPECT_TRUE(dialogs->messages().last().startsWith(QStringLiteral("接続失敗\n\n")));
+    EXPECT_TRUE(dialogs->messages().last().contains(QStringLiteral("Fingerprint")))
+        << dialogs->messages().last().toStdString();
+
+    // A revocation list works only where the certificate is checked: under 必須 it is refused by name.
+    ui->cboTls->setCurrentText(QStringLiteral("必須"));
+    ui->cboDSNList->setCurrentText("crl_dsn");
+    ui->cmdConnect->click();
+    ASSERT_EQ(dialogs->messages().size(), 2);
+    EXPECT_TRUE(dialogs->messages().last().contains(QStringLiteral("SSLCRL")));
+    EXPECT_TRUE(dialogs->messages().last().contains(QStringLiteral("検証")));
 }
