@@ -258,7 +258,7 @@ TEST_F(ConnectionTest, AccountsOfEachAuthenticationPluginLogIn)
     ASSERT_EQ(scalar(QStringLiteral("select plugin_status from information_schema.plugins "
                                     "where plugin_name = 'ed25519'")),
               QStringLiteral("ACTIVE"))
-        << "the sandbox server has no ed25519 plugin: restart it with scripts/sandbox restart";
+        << "the sandbox server has no active ed25519 plugin: scripts/sandbox start makes it active";
     exec(QStringLiteral("drop user if exists t_native@'%', t_ed@'%'"));
     exec(QStringLiteral("create user t_native@'%' identified via mysql_native_password using password('n\"a''t')"));
     exec(QStringLiteral("create user t_ed@'%' identified via ed25519 using password('e d')"));
