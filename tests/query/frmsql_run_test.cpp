@@ -300,13 +300,12 @@ TEST_F(QueryWindowTest, StopWhileTheServerIsStillWorking)
 {
     dialogs.answer(Answer::Ok);
     window->ui->txtRecord->setPlainText(QStringLiteral("kept"));
-    QTimer::singleShot(300, window.get(), [&] {
-        // The window answers while the statement runs.
-        EXPECT_TRUE(window->ui->cmdStop->isEnabled());
-        EXPECT_FALSE(window->ui->cmdExec->isEnabled());
-        window->ui->cmdStop->click();
-    });
-    run(QStringLiteral("select sleep(60)"));
+    startRun(QStringLiteral("select sleep(60)"));
+    // The window answers while the statement runs.
+    EXPECT_TRUE(window->ui->cmdStop->isEnabled());
+    EXPECT_FALSE(window->ui->cmdExec->isEnabled());
+    window->ui->cmdStop->click();
+    waitForEnd();
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("処理を中断しました")});
     EXPECT_EQ(window->ui->txtRecord->toPlainText(), QStringLiteral("kept\n"));
     EXPECT_TRUE(window->ui->txtError->text().isEmpty());
