@@ -475,9 +475,14 @@ TEST_F(QueryWindowTest, DisplayedRunTakesTheDumpFolderAsItIsAtItsEnd)
     const QString chosen = other.path() + QStringLiteral("/");
     dialogs.folder(other.path());
     window->ckMemo[0]->setChecked(true);
-    // The folder is changed while the server still works on the statement.
-    QTimer::singleShot(200, window.get(), [&] { window->ui->cmdFolder->click(); });
-    run(QStringLiteral("select sleep(1) as s"));
+    // The folder is changed while the server still works on the statement: it waits for a lock that the
+    // test holds, and gets it after the change.
+    const QString lock = QStringLiteral("'%1'").arg(db);
+    ASSERT_EQ(scalar(QStringLiteral("select get_lock(%1, 0)").arg(lock)), QStringLiteral("1"));
+    startRun(QStringLiteral("select get_lock(%1, 60) as s").arg(lock));
+    window->ui->cmdFolder->click();
+    ASSERT_EQ(scalar(QStringLiteral("select release_lock(%1)").arg(lock)), QStringLiteral("1"));
+    waitForEnd();
     EXPECT_EQ(Session::instance().settings.textpath, chosen);
     EXPECT_EQ(window->ui->lblTextPath->text(), chosen);
     EXPECT_TRUE(QFile::exists(chosen + QStringLiteral("sqldump.dat")));
