@@ -3,6 +3,7 @@
 #include "maintenance/maintlogic.h"
 #include "maintenance/frmrestore.h"
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,9 @@ class Maintenance : public QObject
 
 public:
     explicit Maintenance(frmTablora &window);
+
+    // The day that dates a copy; today when not set.
+    std::function<QDate()> clock;
 
 public slots:
     void cmdCheckTable_Click();

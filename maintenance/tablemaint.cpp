@@ -181,7 +181,7 @@ void Maintenance::runOperation(Operation operation)
             m_window.ShowCurrentTable(name);
             // A copy reads the date for each table, so a run over midnight names each copy by its own day;
             // the other operations name no copy and skip the clock (a time zone lookup per table).
-            const QDate day = operation == Operation::Copy ? QDate::currentDate() : QDate();
+            const QDate day = operation != Operation::Copy ? QDate() : clock ? clock() : QDate::currentDate();
             auto rs = db.Execute(statement(operation, database, name, day));
             // A view has no storage to optimise or repair: to those the server only answers that it is
             // not a base table, which is no finding (else every run over a database with views fails).

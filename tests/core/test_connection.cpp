@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
@@ -242,8 +243,10 @@ TEST_F(ConnectionTest, SessionOpensOneConnectionAndReportsFailureAsFalse)
     ASSERT_TRUE(connectSession(db));
     const unsigned long second = Session::instance().db().threadId();
     EXPECT_NE(first, second);
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from information_schema.processlist where id = %1").arg(first)),
-              QStringLiteral("0")); // the old one was closed
+    // The old one was closed: the server ends its thread when it reads the goodbye, soon after.
+    const QString gone = QStringLiteral("select count(*) from information_schema.processlist where id = %1").arg(first);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scalar(gone) == QStringLiteral("0"); }, 30000))
+        << "the first connection's thread " << first << " is still on the server";
     Session::instance().pass = QStringLiteral("wrong");
     EXPECT_FALSE(Session::instance().OpenConnection());
     ASSERT_NE(Session::instance().connection, nullptr); // the failed object stays until the next open or close
@@ -254,22 +257,21 @@ TEST_F(ConnectionTest, SessionOpensOneConnectionAndReportsFailureAsFalse)
 
 TEST_F(ConnectionTest, AccountsOfEachAuthenticationPluginLogIn)
 {
-    const bool ed25519 = !scalar(QStringLiteral(
-        "select plugin_name from information_schema.plugins where plugin_name = 'ed25519' "
-        "and plugin_status = 'ACTIVE'")).isEmpty();
+    // The sandbox makes the plugin active on every start (and refuses to start without it).
+    ASSERT_EQ(scalar(QStringLiteral("select plugin_status from information_schema.plugins "
+                                    "where plugin_name = 'ed25519'")),
+              QStringLiteral("ACTIVE"))
+        << "the sandbox server has no active ed25519 plugin: scripts/sandbox start makes it active";
     exec(QStringLiteral("drop user if exists t_native@'%', t_ed@'%'"));
     exec(QStringLiteral("create user t_native@'%' identified via mysql_native_password using password('n\"a''t')"));
-    if (ed25519)
-        exec(QStringLiteral("create user t_ed@'%' identified via ed25519 using password('e d')"));
+    exec(QStringLiteral("create user t_ed@'%' identified via ed25519 using password('e d')"));
     Connection c;
     c.setConnectionString(QStringLiteral("driver={x};server=127.0.0.1;uid=t_native;pwd=n\"a't;port=%1").arg(server.port));
     c.Open();
     EXPECT_EQ(scalarOf(c, QStringLiteral("select current_user()")), QStringLiteral("t_native@%"));
-    if (ed25519) {
-        c.setConnectionString(QStringLiteral("driver={x};server=127.0.0.1;uid=t_ed;pwd=e d;port=%1").arg(server.port));
-        c.Open();
-        EXPECT_EQ(scalarOf(c, QStringLiteral("select current_user()")), QStringLiteral("t_ed@%"));
-    }
+    c.setConnectionString(QStringLiteral("driver={x};server=127.0.0.1;uid=t_ed;pwd=e d;port=%1").arg(server.port));
+    c.Open();
+    EXPECT_EQ(scalarOf(c, QStringLiteral("select current_user()")), QStringLiteral("t_ed@%"));
     exec(QStringLiteral("drop user if exists t_native@'%', t_ed@'%'"));
 }
 
@@ -284,10 +286,6 @@ TEST_F(ConnectionTest, LocalhostFallsBackToTheDefaultSocketOnlyForNoPortOrTheDef
     };
     open(QString());
     EXPECT_EQ(scalarOf(c, QStringLiteral("select @@socket")), server.socket);
-    if (!listensOn(3306)) {
-        open(QStringLiteral("3306"));
-        EXPECT_EQ(scalarOf(c, QStringLiteral("select @@socket")), server.socket);
-    }
     // A mistyped port is unreachable, although a server owns the default socket.
     for (const QString port : {QString::number(closedPort()), QStringLiteral("33o6")}) {
         try {
@@ -298,6 +296,12 @@ TEST_F(ConnectionTest, LocalhostFallsBackToTheDefaultSocketOnlyForNoPortOrTheDef
             EXPECT_EQ(c.State(), 0);
         }
     }
+    // The default port is tried over TCP first: a server of the machine's own there answers instead, so
+    // this part needs 3306 free, and says so where ctest shows it when it is not.
+    if (listensOn(3306))
+        GTEST_SKIP() << "something listens on 127.0.0.1:3306: localhost with port 3306 was not checked";
+    open(QStringLiteral("3306"));
+    EXPECT_EQ(scalarOf(c, QStringLiteral("select @@socket")), server.socket);
 }
 
 TEST_F(ConnectionTest, LoadDataLocalIsRefusedAndNoByteOfTheFileLeaves)

@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -24,6 +27,35 @@ void writeFile(const QString &path, const QByteArray &bytes)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
+
+// While one lives, the calling thread opens files with the rights of an account without privileges: root
+// reads every file, so a test of an unreadable file takes an ordinary account's file rights (Linux's
+// file-system user id, which also drops root's override of file permissions) when it runs as root.
+class UnprivilegedFileAccess
+{
+public:
+    UnprivilegedFileAccess()
+    {
+        if (::geteuid() == 0) {
+            ::setfsgid(Nobody);
+            ::setfsuid(Nobody);
+        }
+    }
+    ~UnprivilegedFileAccess()
+    {
+        if (::geteuid() == 0) {
+            ::setfsuid(0);
+            ::setfsgid(0);
+        }
+    }
+    UnprivilegedFileAccess(const UnprivilegedFileAccess &) = delete;
+    UnprivilegedFileAccess &operator=(const UnprivilegedFileAccess &) = delete;
+    // An invalid id changes nothing and returns the current one.
+    bool active() const { return ::geteuid() != 0 || ::setfsuid(uid_t(-1)) == Nobody; }
+
+private:
+    static constexpr uid_t Nobody = 65534;
+};
 
 struct SettingsTest : ::testing::Test
 {
@@ -129,14 +161,23 @@ TEST_F(SettingsTest, BrokenFilesYieldDefaultsAndNothingIsLost)
     EXPECT_EQ(loaded.dsn, QStringLiteral("(なし)"));
     EXPECT_EQ(loaded.driver, QStringLiteral("MySQL ODBC 3.51 Driver"));
 
-    // An unreadable file is neither read nor replaced.
+    // An unreadable file is neither read nor replaced, in a folder where a new file could take its place.
     writeFile(store.iniPath(), "[DataBase]\nserver=precious\n");
     QFile::setPermissions(store.iniPath(), QFileDevice::WriteOwner);
-    if (!QFile(store.iniPath()).open(QIODevice::ReadOnly)) { // root reads everything
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                          | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+    {
+        UnprivilegedFileAccess unprivileged;
+        ASSERT_TRUE(unprivileged.active());
+        ASSERT_FALSE(QFile(store.iniPath()).open(QIODevice::ReadOnly));
+        writeFile(dir.filePath(QStringLiteral("probe")), "the folder takes new files");
+        Session unread;
+        store.Load(unread);
+        EXPECT_NE(unread.server, QStringLiteral("precious"));
         EXPECT_FALSE(store.Save(session));
-        QFile::setPermissions(store.iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        EXPECT_EQ(readAll(store.iniPath()), QByteArray("[DataBase]\nserver=precious\n"));
     }
+    QFile::setPermissions(store.iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(readAll(store.iniPath()), QByteArray("[DataBase]\nserver=precious\n"));
     // A folder that cannot be written: the save fails and says so.
     SettingsStore nowhere(dir.path() + QStringLiteral("/missing/folder"));
     EXPECT_FALSE(nowhere.Save(session));

@@ -37,6 +37,8 @@ void clickEntry(QListWidget *list, const QString &endsWith)
             return;
         }
     }
+    ADD_FAILURE() << "no entry of " << list->objectName().toStdString() << " ends with "
+                  << endsWith.toStdString();
 }
 }
 
@@ -208,7 +210,13 @@ TEST_F(BusyTest, ALongStatementLeavesTheWindowRunningAndTheLinkAlone)
     bool ranDuringTheCheck = false;
     QString shownDuringTheCheck;
     unsigned int secondStatement = 0;
-    QTimer::singleShot(300, window.get(), [&] {
+    // As soon as the server shows the check of customers waiting for the lock.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, window.get(), [&] {
+        if (scalar(q("select count(*) from information_schema.processlist where id = %1 and info like "
+                     "'check table %2.customers%'").arg(threadId).arg(db)) != q("1"))
+            return;
+        poll.stop();
         ranDuringTheCheck = recorder->contains(q("check table %1.customers ").arg(db))
                             && !recorder->contains(q("check table %1.items ").arg(db));
         // The window shows the table that waits, after the one before it.
@@ -222,9 +230,11 @@ TEST_F(BusyTest, ALongStatementLeavesTheWindowRunningAndTheLinkAlone)
         window->close();                                        // held until the operation ends
         exec(q("UNLOCK TABLES"));                               // another link: allowed
     });
+    poll.start(10);
     ScriptedDialogs dialogs;
     dialogs.answer(Answer::Ok).answer(Answer::Ok);
     window->ui->cmdCheckTable->click();
+    poll.stop();
     EXPECT_TRUE(ranDuringTheCheck);
     EXPECT_EQ(shownDuringTheCheck, q("0/6 customers"));
     EXPECT_EQ(secondStatement, 2014u);

@@ -18,10 +18,6 @@ QString q(const char *text)
 {
     return QString::fromUtf8(text);
 }
-QString today()
-{
-    return QDate::currentDate().toString(q("_yy_MM_dd"));
-}
 }
 
 class TableMaintenance : public WindowTest
@@ -31,6 +27,7 @@ protected:
     {
         WindowTest::SetUp();
         loadShop();
+        maintenance->clock = [] { return QDate(2026, 12, 7); }; // a copy is named "_26_12_07"
     }
     // Statements other than the window's own listing ones.
     QStringList sent() const
@@ -232,7 +229,7 @@ TEST_F(TableMaintenance, ANameWithABlankIsCheckedAndCopied)
         dialogs.answer(Answer::Ok);
     window->ui->cmdCheckTable->click();
     window->ui->cmdCopyDb->click();
-    const QString copy = q("back_order details") + today();
+    const QString copy = q("back_order details_26_12_07");
     EXPECT_EQ(sent(), (QStringList{q("check table ") + db + q(".`order details` "),
                                    q("create table ") + db + q(".`") + copy + q("` select * from ") + db
                                        + q(".`order details`")}));
@@ -250,7 +247,7 @@ TEST_F(TableMaintenance, CopyingTwiceOnTheSameDayFailsOnTheSecond)
     EXPECT_EQ(dialogs.messages(), (QStringList{q("全ﾃｰﾌﾞﾙのﾃﾞｰﾀｺﾋﾟｰを行います。"), q("ﾃｰﾌﾞﾙをｺﾋﾟｰしました。")}));
     // Every table and the view became a dated table with the same rows.
     for (const QString &table : allTables()) {
-        const QString copy = q("back_") + table + today();
+        const QString copy = q("back_") + table + q("_26_12_07");
         EXPECT_EQ(scalar(q("select TABLE_TYPE from information_schema.TABLES where TABLE_SCHEMA='") + db
                          + q("' and TABLE_NAME='") + copy + q("'")),
                   q("BASE TABLE"));

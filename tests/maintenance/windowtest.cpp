@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
-#include <QThread>
-#include <QTimer>
+
+#include <utility>
 
 void WindowTest::SetUp()
 {
@@ -121,7 +121,9 @@ void WindowTest::clickDatabaseDuringTheRun(const QString &name)
     const auto found = window->ui->lstDb->findItems(name, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << "list the databases after making the other one";
     QListWidgetItem *item = found.first();
-    QTimer::singleShot(0, window.get(), [this, item] { window->ui->lstDb->setCurrentItem(item); });
-    // Window events run at most every few tens of milliseconds: the run's first chance comes at once.
-    QThread::msleep(50);
+    // The run's first progress step is where its window events first run: the click is handled there, once.
+    window->onProgressStep = [this, item, clicked = false]() mutable {
+        if (!std::exchange(clicked, true))
+            window->ui->lstDb->setCurrentItem(item);
+    };
 }

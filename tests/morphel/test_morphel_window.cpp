@@ -270,25 +270,26 @@ TEST(MorphelWindow, ControlsInsideAFrameKeepTheirOwnFont)
 
 TEST(MorphelWindow, AWindowLargerThanTheWorkAreaIsShrunkAtFirstShow)
 {
+    // The offscreen screen: 800 x 800 pixels, all of them work area; a window's frame is 2 pixels wide.
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(area.size(), QSize(800, 800));
     QWidget window;
     auto *text = new QWidget(&window);
     text->setObjectName(QStringLiteral("Text1"));
     text->setGeometry(100, 100, 200, 100);
     auto *morphel = new Morphel(&window);
-    morphel->setContainerWidth((area.width() + 200) * 15.0);
-    morphel->setContainerHeight((area.height() + 200) * 15.0);
-    window.resize(area.width() + 200, area.height() + 200);
+    morphel->setContainerWidth(1000 * 15.0);
+    morphel->setContainerHeight(1600 * 15.0);
+    window.resize(1000, 1600);
     showWindow(window);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.width() <= area.width(); }, 1000));
     QCoreApplication::processEvents();
 
-    EXPECT_EQ(window.frameGeometry().size(), area.size());
-    // The outer size fits the work area; the controls follow the client area inside the frame.
-    const double fx = double(window.width()) / (area.width() + 200);
-    const double fy = double(window.height()) / (area.height() + 200);
-    EXPECT_EQ(text->geometry(), QRect(qRound(100 * fx), qRound(100 * fy), qRound(200 * fx),
-                                      qRound(100 * fy)));
+    // The outer size fits the work area; the controls follow the client area inside the frame, 796 x 796:
+    // 796/1000 across, 796/1600 down (100 x 100 + 200 x 100 becomes 79.6, 49.75 + 159.2 x 49.75).
+    EXPECT_EQ(window.frameGeometry().size(), QSize(800, 800));
+    EXPECT_EQ(window.size(), QSize(796, 796));
+    EXPECT_EQ(text->geometry(), QRect(80, 50, 159, 50));
 }
 
 } // namespace

@@ -46,9 +46,14 @@ void QueryWindowTest::clickExecAndWait()
 void QueryWindowTest::startRun(const QString &sql)
 {
     finished = std::make_unique<QSignalSpy>(window.get(), &frmSql::runFinished);
+    const unsigned long thread = Session::instance().db().threadId();
     window->ui->txtSql->setPlainText(sql);
     window->ui->cmdExec->click();
-    QTest::qWait(300);
+    // Until the server shows the statement running on the window's connection.
+    const QString running = QStringLiteral("select count(*) from information_schema.processlist "
+                                           "where id = %1 and command = 'Query'").arg(thread);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scalar(running) == QStringLiteral("1"); }, 30000))
+        << "the statement never reached the server";
     ASSERT_TRUE(window->isRunning());
 }
 

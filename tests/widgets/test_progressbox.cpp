@@ -98,8 +98,11 @@ TEST(ProgressBox, WidgetShowsItsText)
     box.draw(1, true);
     EXPECT_EQ(box.text(), QStringLiteral("100%"));
     box.resize(120, 20);
-    const QImage image = box.grab().toImage();
-    EXPECT_FALSE(image.isNull());
+    // The widget paints what it says: at 100% the bar fills the box and the text is white on it.
+    const QImage image = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(image.size(), QSize(120, 20));
+    EXPECT_EQ(count(image, QRect(4, 4, 16, 12), Blue), 16 * 12);
+    EXPECT_GT(countLike(image, QRect(30, 0, 60, 20), White), 10);
 }
 
 // A long operation does not return to the event loop between its steps: a box on screen is painted as
