@@ -401,7 +401,8 @@ TEST_F(BackupRestore, AForeignFileIsConfirmedSentAsItsBytesAndLeavesTheConnectio
         window->ui->cmdRestore->click();
         ASSERT_EQ(dialogs.messages().size(), 2);
         EXPECT_EQ(dialogs.messages()[1], q("ﾌｧｲﾙ「blobs.sql」は Tablora のﾊﾞｯｸｱｯﾌﾟではありません。\r\n"
-                                           "文の数: 9\r\n作成するもの: TABLE blobs\r\n\r\n"
+                                           "文の数: 9\r\n作成するもの: TABLE blobs\r\n"
+                                           "削除・変更するもの: DROP TABLE blobs\r\n\r\n"
                                            "ﾃｰﾌﾞﾙ blobs の復元として実行しますか？"));
         EXPECT_EQ(dialogs.shown[1].buttons, Dialogs::Buttons::OkCancel);
     }
@@ -474,7 +475,9 @@ TEST_F(BackupRestore, AFailingFileLeavesItsTableAsItWasAndTheFilesAfterItUntouch
     EXPECT_EQ(createOf(q("items")), itemsCreate);
     EXPECT_EQ(scalar(triggers), itemsTriggers);
     EXPECT_EQ(tableRows(db, q("orders")), ordersNow);
-    EXPECT_FALSE(recorder->statements().join(q("\n")).contains(q("orders")));
+    QStringList changing = recorder->statements();
+    changing.removeIf([](const QString &s) { return s.startsWith(q("select ")); }); // the reads beforehand
+    EXPECT_FALSE(changing.join(q("\n")).contains(q("orders")));
     EXPECT_EQ(scalar(q("select count(*) from information_schema.TABLES where TABLE_SCHEMA = '%1' "
                        "and TABLE_NAME like '%korv'").arg(db)),
               q("0"));
