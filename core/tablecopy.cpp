@@ -18,7 +18,8 @@ QString FittedName(const QString &prefix, const QString &name, const QString &su
     if (prefix.size() + name.size() + suffix.size() <= MaxNameLength)
         return prefix + name + suffix;
     const QString mark = QLatin1Char('~')
-        + QString::fromLatin1(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(6));
+        + QString::fromLatin1(
+            QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(6));
     qsizetype keep = std::max<qsizetype>(0, MaxNameLength - prefix.size() - suffix.size() - mark.size());
     // Never half a character.
     if (keep > 0 && keep < name.size() && name[keep - 1].isHighSurrogate())
@@ -28,14 +29,16 @@ QString FittedName(const QString &prefix, const QString &name, const QString &su
 
 QString DatedName(const QString &name, const QDateTime &when)
 {
-    return FittedName(QString(), name, when.toString(QStringLiteral("_yyyyMMddHHmm")) + QStringLiteral("korv"));
+    return FittedName(QString(), name,
+                      when.toString(QStringLiteral("_yyyyMMddHHmm")) + QStringLiteral("korv"));
 }
 
 QHash<QString, Source> Read(Connection &db, const QString &database, const QString &table)
 {
     QString statement = QStringLiteral(
         "select c.TABLE_NAME, c.COLUMN_NAME, c.EXTRA, t.TABLE_TYPE from information_schema.TABLES t"
-        " join information_schema.COLUMNS c on c.TABLE_SCHEMA = t.TABLE_SCHEMA and c.TABLE_NAME = t.TABLE_NAME"
+        " join information_schema.COLUMNS c"
+        " on c.TABLE_SCHEMA = t.TABLE_SCHEMA and c.TABLE_NAME = t.TABLE_NAME"
         " where t.TABLE_SCHEMA = '") + db.escape(database) + QLatin1Char('\'');
     if (!table.isEmpty())
         statement += QStringLiteral(" and t.TABLE_NAME = '") + db.escape(table) + QLatin1Char('\'');
@@ -89,8 +92,8 @@ QString Statement(const QString &target, const QString &source, const QStringLis
             quoted << SqlText::quoteName(column);
         list = quoted.join(QLatin1Char(','));
     }
-    return QStringLiteral("create table ") + target + QStringLiteral(" select ") + list + QStringLiteral(" from ")
-        + source;
+    return QStringLiteral("create table ") + target + QStringLiteral(" select ") + list
+        + QStringLiteral(" from ") + source;
 }
 
 }

@@ -64,7 +64,8 @@ private:
     // tables. What the result message says besides: the triggers created again on tables whose file
     // brought none; failedTriggers gets the text of each that could not be.
     QStringList runLogicalRestore(const QString &database, const QString &folder, const QStringList &files,
-                                  const KeptAlso &keptAlso, int total, int start, QStringList &failedTriggers);
+                                  const KeptAlso &keptAlso, int total, int start,
+                                  QStringList &failedTriggers);
 
     frmTablora &m_window;
     RestoreSelection m_restore;

@@ -48,7 +48,8 @@ QString shortList(const QStringList &entries)
         return QStringLiteral("なし");
     if (entries.size() <= 20)
         return entries.join(QStringLiteral(", "));
-    return entries.mid(0, 20).join(QStringLiteral(", ")) + QStringLiteral(" ほか %1 件").arg(entries.size() - 20);
+    return entries.mid(0, 20).join(QStringLiteral(", "))
+        + QStringLiteral(" ほか %1 件").arg(entries.size() - 20);
 }
 const QString NothingChanged = QStringLiteral("復元しません。何も変更していません。");
 }

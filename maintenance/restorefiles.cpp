@@ -52,7 +52,8 @@ ForeignRestore planForeignRestore(Connection &db, const ScriptSummary &summary, 
     std::unique_ptr<Recordset> rs = db.Execute(
         QStringLiteral("select TRIGGER_SCHEMA, TRIGGER_NAME from information_schema.TRIGGERS"
                        " where (TRIGGER_SCHEMA, TRIGGER_NAME) in (")
-        + pairs.join(QLatin1Char(',')) + QStringLiteral(") and not (EVENT_OBJECT_SCHEMA = '") + db.escape(database)
+        + pairs.join(QLatin1Char(',')) + QStringLiteral(") and not (EVENT_OBJECT_SCHEMA = '")
+        + db.escape(database)
         + QStringLiteral("' and EVENT_OBJECT_TABLE = '") + db.escape(table) + QStringLiteral("')"));
     for (; rs && !rs->Eof(); rs->MoveNext()) {
         for (const ScriptSummary::Target *trigger : triggers)
@@ -123,7 +124,8 @@ QString restoreFile(Connection &db, const QString &database, const QString &path
         if (!created.isEmpty())
             note = Texts::triggersBack(name, created);
         if (!failedNames.isEmpty())
-            note += (note.isEmpty() ? QString() : QStringLiteral("\r\n")) + Texts::triggersLost(name, failedNames);
+            note += (note.isEmpty() ? QString() : QStringLiteral("\r\n"))
+                + Texts::triggersLost(name, failedNames);
     } catch (const std::exception &error) {
         problems += describeError(error);
     }

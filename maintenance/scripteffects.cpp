@@ -300,7 +300,8 @@ Effect deleteFrom(Reader &reader)
     if ((after.type == Token::Type::Punct && after.value == QLatin1String(","))
         || (after.type == Token::Type::Word && after.value == QLatin1String("USING")))
         return {Effect::Kind::Destroy, QStringLiteral("TABLE"), {}, QString()};
-    return {Effect::Kind::Destroy, QStringLiteral("TABLE"), {table}, QStringLiteral("DELETE FROM ") + table.written};
+    return {Effect::Kind::Destroy, QStringLiteral("TABLE"), {table},
+            QStringLiteral("DELETE FROM ") + table.written};
 }
 
 Effect rename(Reader &reader)

@@ -646,7 +646,8 @@ TEST_F(BackupRestore, KeptAsideCopiesHoldInvisibleColumnsUnderALongName)
     const QStringList copies = recorder->statements().filter(QRegularExpression(q("^create table ")));
     ASSERT_EQ(copies.size(), 1);
     EXPECT_TRUE(copies[0].contains(q(" select id,secret from "))) << copies[0].toStdString();
-    const QRegularExpressionMatch dated = QRegularExpression(q("^create table [^.]+\\.`([^`]+)`")).match(copies[0]);
+    const QRegularExpressionMatch dated =
+        QRegularExpression(q("^create table [^.]+\\.`([^`]+)`")).match(copies[0]);
     ASSERT_TRUE(dated.hasMatch());
     EXPECT_LE(dated.captured(1).size(), 64);
     EXPECT_TRUE(dated.captured(1).endsWith(q("korv")));
@@ -713,17 +714,19 @@ TEST_F(ForeignRestore, WhatItWouldDestroyIsShownAndOtherTablesAreKeptAside)
     exec(q("CREATE TABLE audit (what VARCHAR(20))"));
     exec(q("INSERT INTO audit VALUES ('kept')"));
     chooseDatabase();
-    const QByteArray body = "DROP TABLE IF EXISTS notes;\nCREATE TABLE notes (n INT);\nINSERT INTO notes VALUES (7);\n"
-                            "DROP TABLE scratch;\nTRUNCATE audit;\n";
+    const QByteArray body = "DROP TABLE IF EXISTS notes;\nCREATE TABLE notes (n INT);\n"
+                            "INSERT INTO notes VALUES (7);\nDROP TABLE scratch;\nTRUNCATE audit;\n";
     const QString folder = foreign(q("notes.sql"), body + "INSERT INTO nowhere VALUES (1);\n");
     const auto state = [&] {
         return QList<QList<QStringList>>{rows(q("select n from notes order by n")),
-                                         rows(q("select n, hidden from scratch")), rows(q("select what from audit"))};
+                                         rows(q("select n, hidden from scratch")),
+                                         rows(q("select what from audit"))};
     };
     const auto before = state();
     {
         ScriptedDialogs dialogs;
-        dialogs.modal(pick(folder, {q("notes.sql")})).answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Ok);
+        dialogs.modal(pick(folder, {q("notes.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+        dialogs.answer(Answer::Ok);
         window->ui->cmdRestore->click();
         ASSERT_EQ(dialogs.messages().size(), 3);
         EXPECT_EQ(dialogs.messages()[1],
@@ -777,8 +780,9 @@ TEST_F(ForeignRestore, ADroppedDatabaseOrWhatCannotBeKeptAsideIsRefused)
               "復元しません。何も変更していません。\r\nDROP PROCEDURE kept_proc\r\nDELETE i FROM items i"));
     EXPECT_EQ(scalar(q("select count(*) from `%1`.t").arg(other)), q("0"));
     EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
-    EXPECT_EQ(scalar(q("select count(*) from information_schema.ROUTINES where ROUTINE_SCHEMA = '%1'").arg(db)),
-              q("1"));
+    EXPECT_EQ(
+        scalar(q("select count(*) from information_schema.ROUTINES where ROUTINE_SCHEMA = '%1'").arg(db)),
+        q("1"));
 }
 
 TEST_F(ForeignRestore, TriggersComeBackAfterADumpWithoutTriggers)
@@ -795,7 +799,8 @@ TEST_F(ForeignRestore, TriggersComeBackAfterADumpWithoutTriggers)
                                   "INSERT INTO counted VALUES (1), (2);\n");
     {
         ScriptedDialogs dialogs;
-        dialogs.modal(pick(folder, {q("counted.sql")})).answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Ok);
+        dialogs.modal(pick(folder, {q("counted.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+        dialogs.answer(Answer::Ok);
         window->ui->cmdRestore->click();
         EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。\r\n"
                                                 "ﾌｧｲﾙにﾄﾘｶﾞｰがなかったため、ﾃｰﾌﾞﾙ counted のﾄﾘｶﾞｰ "

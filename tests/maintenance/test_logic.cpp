@@ -264,14 +264,14 @@ TEST(ScriptEffects, WhatAStatementDestroysIsReadAsTheServerReadsIt)
     // The dump tools' version comments are run; comments and never-run versions are not.
     EXPECT_EQ(shown("/*!50001 DROP VIEW IF EXISTS `v`*/"), q("DROP VIEW `v`"));
     EXPECT_EQ(shown("/*!40000 ALTER TABLE `t` DISABLE KEYS */"), q("ALTER TABLE `t`"));
-    EXPECT_EQ(ScriptEffects::effectOf("/*M!999999\\- enable the sandbox mode */ /* note */\nCREATE TABLE t (a INT)")
-                  .kind,
-              Effect::Kind::Create);
+    const char *dumpStart = "/*M!999999\\- enable the sandbox mode */ /* note */\nCREATE TABLE t (a INT)";
+    EXPECT_EQ(ScriptEffects::effectOf(dumpStart).kind, Effect::Kind::Create);
     EXPECT_EQ(shown("TRUNCATE items"), q("TRUNCATE TABLE items"));
     EXPECT_EQ(shown("DELETE LOW_PRIORITY FROM items WHERE id = 1"), q("DELETE FROM items"));
     EXPECT_EQ(objects("RENAME TABLE a TO b, c TO d"), (QStringList{q("a"), q("c")}));
     EXPECT_EQ(objects("DROP INDEX i ON shop.items"), QStringList{q("shop.items")});
-    EXPECT_EQ(shown("CREATE OR REPLACE DEFINER=`root`@`%` VIEW v AS SELECT 1"), q("CREATE OR REPLACE VIEW v"));
+    EXPECT_EQ(shown("CREATE OR REPLACE DEFINER=`root`@`%` VIEW v AS SELECT 1"),
+              q("CREATE OR REPLACE VIEW v"));
     EXPECT_EQ(shown("DROP DATABASE IF EXISTS shop"), q("DROP DATABASE shop"));
     EXPECT_EQ(objects("DROP DATABASE shop").value(0), q("shop."));
     EXPECT_EQ(ScriptEffects::effectOf("use `other`").objects.value(0).database, q("other"));

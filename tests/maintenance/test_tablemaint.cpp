@@ -238,8 +238,9 @@ TEST_F(TableMaintenance, ANameWithABlankIsCheckedAndCopied)
     EXPECT_EQ(s[0], q("check table ") + db + q(".`order details` "));
     // What the copy needs to know (invisible columns), then the copy itself as designed.
     EXPECT_TRUE(s[1].startsWith(q("select c.TABLE_NAME, c.COLUMN_NAME, c.EXTRA, t.TABLE_TYPE ")));
-    EXPECT_TRUE(s[1].endsWith(q("and t.TABLE_NAME = 'order details' order by c.TABLE_NAME, c.ORDINAL_POSITION")));
-    EXPECT_EQ(s[2], q("create table ") + db + q(".`") + copy + q("` select * from ") + db + q(".`order details`"));
+    EXPECT_TRUE(s[1].contains(q(" and t.TABLE_NAME = 'order details' ")));
+    EXPECT_EQ(s[2],
+              q("create table ") + db + q(".`") + copy + q("` select * from ") + db + q(".`order details`"));
     EXPECT_EQ(dialogs.messages().last(), q("ﾃｰﾌﾞﾙをｺﾋﾟｰしました。"));
     EXPECT_EQ(tableRows(db, copy), tableRows(db, q("order details")));
 }
@@ -295,7 +296,8 @@ TEST_F(TableMaintenance, ACopyKeepsInvisibleColumnsAndFitsALongName)
                                    + q(" select id,name,note,price,added,secret from ") + db + q(".items")));
     EXPECT_EQ(rows(q("select id, secret from `back_items%1` order by id").arg(today())),
               rows(q("select id, secret from items order by id")));
-    const QString copy = scalar(q("select TABLE_NAME from information_schema.TABLES where TABLE_SCHEMA='") + db
+    const QString copy = scalar(q("select TABLE_NAME from information_schema.TABLES where TABLE_SCHEMA='")
+                                + db
                                 + q("' and TABLE_NAME like 'back\\_inventory%'"));
     EXPECT_LE(copy.size(), 64);
     EXPECT_TRUE(copy.endsWith(today())) << copy.toStdString();

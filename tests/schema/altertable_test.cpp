@@ -93,7 +93,8 @@ TEST_F(AlterTableTest, AddedColumnKeepsEveryRowAndTakesItsDefault)
     EXPECT_EQ(s[0], QStringLiteral("show create table ") + q(QStringLiteral("items;")));
     EXPECT_TRUE(s[1].startsWith(QStringLiteral("select TRIGGER_NAME from information_schema.TRIGGERS")));
     // What the copy needs to know: invisible columns, system versioning.
-    EXPECT_TRUE(s[2].startsWith(QStringLiteral("select c.TABLE_NAME, c.COLUMN_NAME, c.EXTRA, t.TABLE_TYPE ")));
+    EXPECT_TRUE(
+            s[2].startsWith(QStringLiteral("select c.TABLE_NAME, c.COLUMN_NAME, c.EXTRA, t.TABLE_TYPE ")));
     EXPECT_EQ(s[3],
               QStringLiteral("create table ") + q(backup) + QStringLiteral(" select * from ") + q("items"));
     EXPECT_EQ(s[4], QStringLiteral("drop table ") + q(QStringLiteral("items")));
@@ -311,7 +312,8 @@ TEST_F(AlterTableTest, InvisibleColumnsKeepTheirValuesUnderALongName)
     const QString name = QStringLiteral("inventory_") + QString(50, QLatin1Char('x'));
     exec(QStringLiteral("CREATE TABLE `%1` (id INT NOT NULL PRIMARY KEY, label VARCHAR(20), "
                         "secret VARCHAR(20) INVISIBLE)").arg(name));
-    exec(QStringLiteral("INSERT INTO `%1` (id, label, secret) VALUES (1, 'a', 's1'), (2, 'b', 's2')").arg(name));
+    exec(QStringLiteral("INSERT INTO `%1` (id, label, secret) VALUES (1, 'a', 's1'), (2, 'b', 's2')")
+                 .arg(name));
     const QString all = QStringLiteral("SELECT id, label, secret FROM `%1` ORDER BY id").arg(name);
     const QList<QStringList> before = rows(all);
     openOn(name);

@@ -77,7 +77,8 @@ TEST(SchemaLogicTest, BackupNameCarriesDateAndTimeToTheMinuteAndFitsTheServer)
     EXPECT_TRUE(forA.endsWith(QStringLiteral("_202612070831korv")));
     EXPECT_NE(forA, DatedName(b, at(2026, 12, 7, 8, 31)));
     // A character outside the basic plane is never cut in half.
-    const QString wide = QString(39, QLatin1Char('w')) + QString::fromUtf8("\U0001F600") + QString(30, QLatin1Char('w'));
+    const QString wide
+            = QString(39, QLatin1Char('w')) + QString::fromUtf8("\U0001F600") + QString(30, QLatin1Char('w'));
     const QString forWide = DatedName(wide, at(2026, 12, 7, 8, 31));
     EXPECT_LE(forWide.size(), 64);
     EXPECT_TRUE(forWide.startsWith(QString(39, QLatin1Char('w')) + QLatin1Char('~')));
