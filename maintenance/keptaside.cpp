@@ -11,6 +11,7 @@
 
 namespace {
 constexpr unsigned NoSuchTable = 1146;
+constexpr unsigned NoSuchDatabase = 1049;
 }
 
 KeptAside::KeptAside(Connection &db, const QString &database, const QString &name, const QDateTime &when)
@@ -27,7 +28,7 @@ KeptAside::KeptAside(Connection &db, const QString &database, const QString &nam
         }
         closeQuietly(rs);
     } catch (const DbError &error) {
-        if (error.number() != NoSuchTable)
+        if (error.number() != NoSuchTable && error.number() != NoSuchDatabase)
             throw;
         return;
     }

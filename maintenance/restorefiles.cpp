@@ -57,7 +57,9 @@ ForeignRestore planForeignRestore(Connection &db, const ScriptSummary &summary, 
         + QStringLiteral("' and EVENT_OBJECT_TABLE = '") + db.escape(table) + QStringLiteral("')"));
     for (; rs && !rs->Eof(); rs->MoveNext()) {
         for (const ScriptSummary::Target *trigger : triggers)
-            if (trigger->database == rs->Value(0) && trigger->name == rs->Value(1)
+            // Compared as the server compares them: the answer may spell them otherwise.
+            if (trigger->database.compare(rs->Value(0), Qt::CaseInsensitive) == 0
+                && trigger->name.compare(rs->Value(1), Qt::CaseInsensitive) == 0
                 && !plan.cannotKeep.contains(trigger->text))
                 plan.cannotKeep << trigger->text;
     }
