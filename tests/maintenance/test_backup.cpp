@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 
 using Answer = Dialogs::Answer;
@@ -791,24 +792,53 @@ TEST_F(ForeignRestore, TriggersComeBackAfterADumpWithoutTriggers)
     exec(q("CREATE TABLE counted (n INT)"));
     exec(q("CREATE TRIGGER double_it BEFORE INSERT ON counted FOR EACH ROW SET NEW.n = NEW.n * 2"));
     exec(q("CREATE TRIGGER log_it AFTER INSERT ON counted FOR EACH ROW INSERT INTO audit VALUES (NEW.n)"));
+    exec(q("INSERT INTO counted VALUES (1)"));
+    exec(q("DELETE FROM audit"));
     chooseDatabase();
     const QString triggers = q("select group_concat(TRIGGER_NAME order by TRIGGER_NAME) from "
                                "information_schema.TRIGGERS where EVENT_OBJECT_SCHEMA = '%1'").arg(db);
-    const QString folder =
-        foreign(q("counted.sql"), "DROP TABLE IF EXISTS counted;\nCREATE TABLE counted (n INT);\n"
-                                  "INSERT INTO counted VALUES (1), (2);\n");
-    {
+    // The standard dump tool's own files, with and without the triggers.
+    const QString folder = backupFolder(q("foreign"));
+    const auto dump = [&](const QStringList &options) {
+        QProcess tool;
+        tool.setStandardOutputFile(QDir(folder).filePath(q("counted.sql")));
+        tool.start(q("mariadb-dump"), QStringList{q("--no-defaults"), q("-h127.0.0.1"), q("-P") + server.port,
+                                                  q("-u") + server.user, q("-p") + server.password}
+                                          + options + QStringList{db, q("counted")});
+        ASSERT_TRUE(tool.waitForFinished(60000));
+        ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    };
+    const auto restore = [&](QStringList &messages, QList<Icon> &icons) {
         ScriptedDialogs dialogs;
         dialogs.modal(pick(folder, {q("counted.sql")})).answer(Answer::Ok).answer(Answer::Ok);
         dialogs.answer(Answer::Ok);
         window->ui->cmdRestore->click();
-        EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。\r\n"
-                                                "ﾌｧｲﾙにﾄﾘｶﾞｰがなかったため、ﾃｰﾌﾞﾙ counted のﾄﾘｶﾞｰ "
-                                                "log_it, double_it を作成し直しました。"));
-        EXPECT_EQ(dialogs.shown.last().icon, Icon::Information);
-    }
+        messages = dialogs.messages();
+        for (const auto &shown : dialogs.shown)
+            icons << shown.icon;
+    };
+    QStringList messages;
+    QList<Icon> icons;
+
+    // With its triggers: nothing besides the table is touched, the file's triggers stand.
+    dump({});
+    restore(messages, icons);
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[1].contains(q("\r\n削除・変更するもの: DROP TABLE `counted`, ALTER TABLE `counted`\r\n\r\n")))
+        << messages[1].toStdString();
+    EXPECT_EQ(messages[2], q("「") + folder + q("」から復元しました。"));
+    EXPECT_EQ(scalar(triggers), q("double_it,log_it"));
+
+    dump({q("--skip-triggers")});
+    messages.clear();
+    icons.clear();
+    restore(messages, icons);
+    EXPECT_EQ(messages.value(2), q("「") + folder + q("」から復元しました。\r\n"
+                                   "ﾌｧｲﾙにﾄﾘｶﾞｰがなかったため、ﾃｰﾌﾞﾙ counted のﾄﾘｶﾞｰ "
+                                   "log_it, double_it を作成し直しました。"));
+    EXPECT_EQ(icons.last(), Icon::Information);
     // The rows as the file has them (the triggers came after), the triggers acting again.
-    EXPECT_EQ(scalar(q("select group_concat(n order by n) from counted")), q("1,2"));
+    EXPECT_EQ(scalar(q("select group_concat(n order by n) from counted")), q("2"));
     EXPECT_EQ(scalar(q("select count(*) from audit")), q("0"));
     EXPECT_EQ(scalar(triggers), q("double_it,log_it"));
     exec(q("INSERT INTO counted VALUES (5)"));
@@ -816,13 +846,13 @@ TEST_F(ForeignRestore, TriggersComeBackAfterADumpWithoutTriggers)
 
     // A definition the triggers cannot act on: they are named, their statements in the error box.
     foreign(q("counted.sql"), "DROP TABLE IF EXISTS counted;\nCREATE TABLE counted (m INT);\n");
-    ScriptedDialogs dialogs;
-    dialogs.modal(pick(folder, {q("counted.sql")})).answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Ok);
-    window->ui->cmdRestore->click();
-    EXPECT_EQ(dialogs.messages().last(), q("「") + folder + q("」から復元しました。\r\n"
-                                            "ﾃｰﾌﾞﾙ counted のﾄﾘｶﾞｰ log_it, double_it は新しい定義に作成できませんでした。"
-                                            "ｴﾗｰ欄にその文があります。"));
-    EXPECT_EQ(dialogs.shown.last().icon, Icon::Warning);
+    messages.clear();
+    icons.clear();
+    restore(messages, icons);
+    EXPECT_EQ(messages.value(2), q("「") + folder + q("」から復元しました。\r\n"
+                                   "ﾃｰﾌﾞﾙ counted のﾄﾘｶﾞｰ log_it, double_it は新しい定義に作成できませんでした。"
+                                   "ｴﾗｰ欄にその文があります。"));
+    EXPECT_EQ(icons.last(), Icon::Warning);
     EXPECT_TRUE(window->ui->txtError->text().contains(q("TRIGGER double_it BEFORE INSERT ON ")))
         << window->ui->txtError->text().toStdString();
 }
