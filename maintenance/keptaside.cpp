@@ -61,7 +61,7 @@ QStringList KeptAside::bringBackTriggers(QStringList &failedNames, QStringList &
     closeQuietly(rs);
     if (!none)
         return {};
-    failures = TableTriggers::Create(m_db, m_triggers, m_database, SqlText::qualified(m_database, m_name),
+    failures += TableTriggers::Create(m_db, m_triggers, m_database, SqlText::qualified(m_database, m_name),
                                      &failedNames);
     QStringList created;
     for (const TableTriggers::Trigger &trigger : m_triggers)
