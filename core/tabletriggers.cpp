@@ -76,7 +76,7 @@ QString OnTable(const QString &statement, const QString &table)
 }
 
 QStringList Create(Connection &db, const QList<Trigger> &triggers, const QString &database,
-                   const QString &table)
+                   const QString &table, QStringList *failedNames)
 {
     QStringList failures;
     if (triggers.isEmpty())
@@ -98,6 +98,8 @@ QStringList Create(Connection &db, const QList<Trigger> &triggers, const QString
         const QString statement = OnTable(trigger.statement, table);
         if (!ready) {
             failures << problem + QLatin1Char('\n') + statement;
+            if (failedNames)
+                *failedNames << trigger.name;
             continue;
         }
         try {
@@ -106,6 +108,8 @@ QStringList Create(Connection &db, const QList<Trigger> &triggers, const QString
             db.Execute(statement);
         } catch (const std::exception &error) {
             failures << describeError(error) + QLatin1Char('\n') + statement;
+            if (failedNames)
+                *failedNames << trigger.name;
         }
     }
     if (ready) {

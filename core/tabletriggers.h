@@ -29,8 +29,9 @@ QString OnTable(const QString &statement, const QString &table);
 
 // Creates each trigger on `table` (a name as it goes into a statement) in `database`, under its own
 // sql_mode; the connection's database and sql_mode are put back afterwards. Never throws: for each
-// trigger that could not be created, one text (the server's message, a line break, the statement).
+// trigger that could not be created, one text (the server's message, a line break, the statement), and
+// its name in failedNames when given.
 QStringList Create(Connection &db, const QList<Trigger> &triggers, const QString &database,
-                   const QString &table);
+                   const QString &table, QStringList *failedNames = nullptr);
 
 }

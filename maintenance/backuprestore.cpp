@@ -5,7 +5,10 @@
 #include "core/dberror.h"
 #include "core/events.h"
 #include "core/session.h"
+#include "core/sqltext.h"
+#include "core/tablecopy.h"
 #include "maintenance/logicalbackup.h"
+#include "maintenance/restoreplan.h"
 #include "mainwindow/frmtablora.h"
 #include "widgets/waitcursor.h"
 
@@ -125,13 +128,19 @@ void Maintenance::cmdRestore_Click()
         else
             serverNames << names.value(i);
     }
+    KeptAlso keptAlso;
     try {
         // Each file of statements restores the table it is chosen for and no other: before anything is
         // touched, a file of the program's own that names another table is refused, and a file without
-        // that header is shown for what it holds and confirmed.
+        // that header is shown for what it holds and would destroy, and confirmed. Such a file is refused
+        // when it would drop a database, or drop or replace something besides its table that cannot be
+        // kept aside with it (the other tables and views are).
+        Connection &db = session.db();
         const QDir dir(folder);
+        QList<QPair<QString, QString>> replaced;
         for (const QString &file : logicalFiles) {
             const QString name = restoreNames({file}).value(0);
+            replaced.append({database, name});
             const BackupHeader header = readBackupHeader(dir.filePath(file));
             if (header.own) {
                 // The header's comment line holds the name as the backup wrote it there.
@@ -140,13 +149,32 @@ void Maintenance::cmdRestore_Click()
                         Texts::otherTable(file, header.table, header.database).toStdString());
                 continue;
             }
-            const ScriptSummary summary = summarizeSqlFile(dir.filePath(file));
-            if (m_window.Message(Texts::foreignFile(file, name, summary.statements, summary.creates),
+            const ScriptSummary summary = summarizeSqlFile(dir.filePath(file), database);
+            const ForeignRestore plan = planForeignRestore(db, summary, database, name);
+            if (!plan.dropsDatabase.isEmpty())
+                throw std::runtime_error(Texts::dropsDatabase(file, plan.dropsDatabase).toStdString());
+            if (!plan.cannotKeep.isEmpty())
+                throw std::runtime_error(Texts::cannotKeepAside(file, name, plan.cannotKeep).toStdString());
+            QStringList kept;
+            for (const auto &[otherDatabase, other] : plan.keptAlso)
+                kept << SqlText::qualified(otherDatabase, other);
+            if (m_window.Message(Texts::foreignFile(file, name, summary.statements, summary.creates,
+                                                    summary.destroys, kept),
                                  Dialogs::Icon::Question, Dialogs::Buttons::OkCancel)
                 != Dialogs::Answer::Ok)
                 return;
+            keptAlso[file] = plan.keptAlso;
+            replaced += plan.keptAlso;
         }
-        Connection &db = session.db();
+        // A system-versioned table keeps its present rows only: said, and asked, first.
+        QStringList versioned;
+        for (const auto &[versionedDatabase, table] : TableCopy::Versioned(db, replaced))
+            versioned << SqlText::qualified(versionedDatabase, table);
+        if (!versioned.isEmpty()
+            && m_window.Message(Texts::versionedRestore(versioned), Dialogs::Icon::Warning,
+                                Dialogs::Buttons::YesNo)
+                   != Dialogs::Answer::Yes)
+            return;
         if (!serverNames.isEmpty() && db.serverVersion() >= NoRestoreTableSince) {
             // Today's servers have no RESTORE TABLE and answer it with a syntax error: said before any
             // table is dropped, and none is. (An older server is not asked twice: there the statement
@@ -164,10 +192,11 @@ void Maintenance::cmdRestore_Click()
     }
 
     WaitCursor wait;
+    QStringList notes, failedTriggers;
     const bool done = attempt(wait, [&] {
         Connection &db = session.db();
         if (!logicalFiles.isEmpty())
-            runLogicalRestore(database, folder, logicalFiles, total, 0);
+            notes = runLogicalRestore(database, folder, logicalFiles, keptAlso, total, 0, failedTriggers);
         if (!serverNames.isEmpty()) {
             // A table that is not there yet is no obstacle: the drops' errors are passed over.
             for (const QString &name : serverNames) {
@@ -179,7 +208,12 @@ void Maintenance::cmdRestore_Click()
             db.Execute(restoreStatement(tableList(database, serverNames), db.escape(folder)));
         }
     });
-    if (done)
-        succeed(wait, Texts::restored(folder));
+    if (!done)
+        return;
+    if (!failedTriggers.isEmpty())
+        m_window.RecordError(failedTriggers.join(QStringLiteral("\n\n")));
+    notes.prepend(Texts::restored(folder));
+    succeed(wait, notes.join(QStringLiteral("\r\n")),
+            failedTriggers.isEmpty() ? Dialogs::Icon::Information : Dialogs::Icon::Warning);
 }
 

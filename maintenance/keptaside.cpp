@@ -4,12 +4,14 @@
 #include "core/dberror.h"
 #include "core/recordset.h"
 #include "core/sqltext.h"
+#include "core/tablecopy.h"
 #include "maintenance/logicalbackup.h"
 
 #include <memory>
 
 namespace {
 constexpr unsigned NoSuchTable = 1146;
+constexpr unsigned NoSuchDatabase = 1049;
 }
 
 KeptAside::KeptAside(Connection &db, const QString &database, const QString &name, const QDateTime &when)
@@ -26,16 +28,17 @@ KeptAside::KeptAside(Connection &db, const QString &database, const QString &nam
         }
         closeQuietly(rs);
     } catch (const DbError &error) {
-        if (error.number() != NoSuchTable)
+        if (error.number() != NoSuchTable && error.number() != NoSuchDatabase)
             throw;
         return;
     }
     if (m_create.isEmpty() || m_view)
         return;
     m_triggers = TableTriggers::Read(db, database, name);
-    const QString aside = SqlText::qualified(
-        database, name + when.toString(QStringLiteral("_yyyyMMddHHmm")) + QStringLiteral("korv"));
-    db.Execute(QStringLiteral("create table ") + aside + QStringLiteral(" select * from ") + table);
+    // Every column goes into the copy, the invisible ones named.
+    const QStringList columns = TableCopy::Read(db, database, name).value(name).columns;
+    const QString aside = SqlText::qualified(database, TableCopy::DatedName(name, when));
+    db.Execute(TableCopy::Statement(aside, table, columns));
     m_aside = aside;
 }
 
@@ -44,6 +47,27 @@ void KeptAside::release()
     if (!m_aside.isEmpty())
         m_db.Execute(QStringLiteral("drop table ") + m_aside);
     m_aside.clear();
+}
+
+QStringList KeptAside::bringBackTriggers(QStringList &failedNames, QStringList &failures)
+{
+    if (m_triggers.isEmpty())
+        return {};
+    std::unique_ptr<Recordset> rs = m_db.Execute(
+        QStringLiteral("select count(*) from information_schema.TRIGGERS where EVENT_OBJECT_SCHEMA = '")
+        + m_db.escape(m_database) + QStringLiteral("' and EVENT_OBJECT_TABLE = '") + m_db.escape(m_name)
+        + QLatin1Char('\''));
+    const bool none = rs && !rs->Eof() && rs->Value(0) == QLatin1String("0");
+    closeQuietly(rs);
+    if (!none)
+        return {};
+    failures += TableTriggers::Create(m_db, m_triggers, m_database, SqlText::qualified(m_database, m_name),
+                                     &failedNames);
+    QStringList created;
+    for (const TableTriggers::Trigger &trigger : m_triggers)
+        if (!failedNames.contains(trigger.name))
+            created << trigger.name;
+    return created;
 }
 
 void KeptAside::putBack()

@@ -18,6 +18,12 @@ public:
 
     // The file went through: the dated copy goes.
     void release();
+    // The file went through without bringing any trigger for the table (a dump made without triggers):
+    // the triggers the table had are created on it again. The names created; for each trigger that could
+    // not be created on the new definition, its name goes into failedNames and its text (message,
+    // statement) into failures.
+    // Throws DbError when the table's triggers cannot be read.
+    QStringList bringBackTriggers(QStringList &failedNames, QStringList &failures);
     // The file failed: what it half-made goes, and the object kept comes back with its rows and
     // triggers. Throws when that fails; the rows then stay in asideTable().
     void putBack();

@@ -5,6 +5,7 @@
 #include "core/recordset.h"
 #include "core/sqltext.h"
 #include "core/tabletriggers.h"
+#include "maintenance/scripteffects.h"
 #include "maintenance/sqlscript.h"
 
 #include <QDateTime>
@@ -520,29 +521,40 @@ BackupHeader readBackupHeader(const QString &path)
     return header;
 }
 
-ScriptSummary summarizeSqlFile(const QString &path)
+ScriptSummary summarizeSqlFile(const QString &path, const QString &database)
 {
+    using ScriptEffects::Effect;
     ScriptSummary summary;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw fileError(file);
-    // CREATE [OR REPLACE] [options such as ALGORITHM=…, DEFINER=…] <kind> [IF NOT EXISTS] <name>
-    static const QRegularExpression create(
-        QStringLiteral("^CREATE\\s+(?:OR\\s+REPLACE\\s+)?(?:\\S+\\s+)*?"
-                       "(TABLE|VIEW|PROCEDURE|FUNCTION|TRIGGER|EVENT|DATABASE|SCHEMA)\\s+"
-                       "(?:IF\\s+NOT\\s+EXISTS\\s+)?((?:`(?:[^`]|``)*`|[^\\s(`]+)"
-                       "(?:\\.(?:`(?:[^`]|``)*`|[^\\s(`]+))?)"),
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression versioned(QStringLiteral("/\\*!\\d*|\\*/"));
+    QString current = database;
     SqlScriptSplitter splitter([&](const QByteArray &statement) {
         ++summary.statements;
-        // The start of the statement is enough to name what it creates; the dump tool's version
-        // comments around its parts are read as the server reads them.
-        QString head = QString::fromUtf8(statement.left(4096));
-        head.remove(versioned);
-        const QRegularExpressionMatch match = create.match(head.simplified());
-        if (match.hasMatch())
-            summary.creates << match.captured(1).toUpper() + QLatin1Char(' ') + match.captured(2);
+        const Effect effect = ScriptEffects::effectOf(statement);
+        switch (effect.kind) {
+        case Effect::Kind::None:
+            break;
+        case Effect::Kind::Use:
+            current = effect.objects.value(0).database;
+            break;
+        case Effect::Kind::Create:
+            summary.creates << effect.text;
+            break;
+        case Effect::Kind::Destroy:
+            if (!summary.destroys.contains(effect.text))
+                summary.destroys << effect.text;
+            if (effect.objects.isEmpty())
+                summary.targets.append({effect.type, QString(), QString(), effect.text});
+            for (const ScriptEffects::ObjectName &object : effect.objects) {
+                const QString in = object.database.isEmpty() ? current : object.database;
+                if (effect.type == QLatin1String("DATABASE"))
+                    summary.targets.append({effect.type, in, QString(), effect.text});
+                else
+                    summary.targets.append({effect.type, in, object.name, effect.text});
+            }
+            break;
+        }
     });
     splitFile(file, splitter);
     return summary;

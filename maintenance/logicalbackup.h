@@ -99,14 +99,26 @@ struct BackupHeader
 };
 BackupHeader readBackupHeader(const QString &path);
 
-// A file of statements read through without running it: how many statements, and what they create
-// ("TABLE `a`", "VIEW v", …). Memory stays at one statement. Throws std::runtime_error for the file's errors.
+// A file of statements read through without running it: how many statements, what they create ("TABLE
+// `a`", "VIEW v", …) and what they would destroy: drop, empty, delete from, rename, alter or replace.
+// Memory stays at one statement. Throws std::runtime_error for the file's errors.
 struct ScriptSummary
 {
     qint64 statements = 0;
     QStringList creates;
+    QStringList destroys; // as shown, "DROP TABLE customers", each once
+    // Each object destroyed, its database read as the server would (the file's USE statements followed,
+    // from `database`); a statement whose objects cannot be read gives one target without a name.
+    struct Target
+    {
+        QString type; // TABLE, VIEW, TRIGGER, …, DATABASE
+        QString database;
+        QString name;
+        QString text; // the statement as shown
+    };
+    QList<Target> targets;
 };
-ScriptSummary summarizeSqlFile(const QString &path);
+ScriptSummary summarizeSqlFile(const QString &path, const QString &database);
 
 // Text for a comment line of a written file: a line break inside a name would end the comment and put
 // the rest of the name on a line of its own, where it would be run as a statement.

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/dialogs.h"
 #include "maintenance/maintlogic.h"
 #include "maintenance/frmrestore.h"
 
 #include <QDate>
+#include <QHash>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <exception>
@@ -54,14 +57,19 @@ private:
     // Runs work; a failure ends the handler as designed (pointer back, then fail). Whether it went through.
     bool attempt(WaitCursor &wait, const std::function<void()> &work);
     // The end of a run that went through: progress box full, pointer back, the message.
-    void succeed(WaitCursor &wait, const QString &message);
+    void succeed(WaitCursor &wait, const QString &message, Dialogs::Icon icon = Dialogs::Icon::Information);
     // The backup of the named tables as files of statements, table by table.
     void writeLogicalBackup(const QString &database, const QString &folder, const QStringList &names,
                             int total, int start);
+    // For a file that is not one of the program's own backups, the other tables and views (database,
+    // name) that it would destroy, kept aside with its table.
+    using KeptAlso = QHash<QString, QList<QPair<QString, QString>>>;
     // The chosen files of statements, each with its table kept aside until it went through; views after
-    // tables.
-    void runLogicalRestore(const QString &database, const QString &folder, const QStringList &files,
-                           int total, int start);
+    // tables. What the result message says besides: the triggers created again on tables whose file
+    // brought none; failedTriggers gets the text of each that could not be.
+    QStringList runLogicalRestore(const QString &database, const QString &folder, const QStringList &files,
+                                  const KeptAlso &keptAlso, int total, int start,
+                                  QStringList &failedTriggers);
 
     frmTablora &m_window;
     RestoreSelection m_restore;

@@ -1,6 +1,7 @@
 #include "maintenance/maintlogic.h"
 
 #include "core/sqltext.h"
+#include "core/tablecopy.h"
 
 namespace MaintLogic {
 
@@ -39,18 +40,62 @@ QString otherTable(const QString &file, const QString &table, const QString &dat
         + QStringLiteral(" のﾃｰﾌﾞﾙ ") + table + QStringLiteral(" のﾊﾞｯｸｱｯﾌﾟです。別のﾃｰﾌﾞﾙには復元しません。何も変更していません。");
 }
 
-QString foreignFile(const QString &file, const QString &table, qint64 statements, const QStringList &creates)
+namespace {
+// At most 20 entries, then how many more.
+QString shortList(const QStringList &entries)
+{
+    if (entries.isEmpty())
+        return QStringLiteral("なし");
+    if (entries.size() <= 20)
+        return entries.join(QStringLiteral(", "));
+    return entries.mid(0, 20).join(QStringLiteral(", "))
+        + QStringLiteral(" ほか %1 件").arg(entries.size() - 20);
+}
+const QString NothingChanged = QStringLiteral("復元しません。何も変更していません。");
+}
+
+QString foreignFile(const QString &file, const QString &table, qint64 statements, const QStringList &creates,
+                    const QStringList &destroys, const QStringList &keptAlso)
 {
     QString text = QStringLiteral("ﾌｧｲﾙ「") + file + QStringLiteral("」は Tablora のﾊﾞｯｸｱｯﾌﾟではありません。\r\n")
-        + QStringLiteral("文の数: %1\r\n").arg(statements) + QStringLiteral("作成するもの: ");
-    if (creates.isEmpty())
-        text += QStringLiteral("なし");
-    else if (creates.size() <= 20)
-        text += creates.join(QStringLiteral(", "));
-    else
-        text += creates.mid(0, 20).join(QStringLiteral(", "))
-            + QStringLiteral(" ほか %1 件").arg(creates.size() - 20);
+        + QStringLiteral("文の数: %1\r\n").arg(statements) + QStringLiteral("作成するもの: ") + shortList(creates)
+        + QStringLiteral("\r\n削除・変更するもの: ") + shortList(destroys);
+    if (!keptAlso.isEmpty())
+        text += QStringLiteral("\r\nﾃｰﾌﾞﾙ ") + table + QStringLiteral(" のほかに復元の間退避しておくもの: ")
+            + shortList(keptAlso);
     return text + QStringLiteral("\r\n\r\nﾃｰﾌﾞﾙ ") + table + QStringLiteral(" の復元として実行しますか？");
+}
+
+QString dropsDatabase(const QString &file, const QStringList &statements)
+{
+    return QStringLiteral("ﾌｧｲﾙ「") + file + QStringLiteral("」はﾃﾞｰﾀﾍﾞｰｽを削除します（")
+        + statements.join(QStringLiteral(", ")) + QStringLiteral("）。") + NothingChanged;
+}
+
+QString cannotKeepAside(const QString &file, const QString &table, const QStringList &statements)
+{
+    return QStringLiteral("ﾌｧｲﾙ「") + file + QStringLiteral("」はﾃｰﾌﾞﾙ ") + table
+        + QStringLiteral(" のほかに、退避できないものを削除・変更します。") + NothingChanged
+        + QStringLiteral("\r\n") + statements.join(QStringLiteral("\r\n"));
+}
+
+QString versionedRestore(const QStringList &tables)
+{
+    return QStringLiteral("次のﾃｰﾌﾞﾙはｼｽﾃﾑﾊﾞｰｼﾞｮﾝ管理されています。復元すると履歴（過去の版の行）は"
+                          "失われます。\r\n")
+        + tables.join(QStringLiteral(", ")) + QStringLiteral("\r\n\r\n復元しますか？");
+}
+
+QString triggersBack(const QString &table, const QStringList &names)
+{
+    return QStringLiteral("ﾌｧｲﾙにﾄﾘｶﾞｰがなかったため、ﾃｰﾌﾞﾙ ") + table + QStringLiteral(" のﾄﾘｶﾞｰ ")
+        + names.join(QStringLiteral(", ")) + QStringLiteral(" を作成し直しました。");
+}
+
+QString triggersLost(const QString &table, const QStringList &names)
+{
+    return QStringLiteral("ﾃｰﾌﾞﾙ ") + table + QStringLiteral(" のﾄﾘｶﾞｰ ") + names.join(QStringLiteral(", "))
+        + QStringLiteral(" は新しい定義に作成できませんでした。ｴﾗｰ欄にその文があります。");
 }
 
 QString keptAside(const QString &aside, const QString &description)
@@ -128,10 +173,11 @@ const Variant &variant(Operation operation)
 
 QString copyName(const QString &table, const QDate &day)
 {
-    return QStringLiteral("back_") + table + day.toString(QStringLiteral("_yy_MM_dd"));
+    return TableCopy::FittedName(QStringLiteral("back_"), table, day.toString(QStringLiteral("_yy_MM_dd")));
 }
 
-QString statement(Operation operation, const QString &database, const QString &name, const QDate &day)
+QString statement(Operation operation, const QString &database, const QString &name, const QDate &day,
+                  const QStringList &copyColumns)
 {
     const QString object = SqlText::qualified(database, name);
     switch (operation) {
@@ -139,8 +185,7 @@ QString statement(Operation operation, const QString &database, const QString &n
     case Operation::Optimize: return QStringLiteral("optimize table ") + object;
     case Operation::Repair: return QStringLiteral("repair table ") + object;
     case Operation::Copy:
-        return QStringLiteral("create table ") + SqlText::qualified(database, copyName(name, day))
-            + QStringLiteral(" select * from ") + object;
+        return TableCopy::Statement(SqlText::qualified(database, copyName(name, day)), object, copyColumns);
     }
     return QString();
 }

@@ -35,8 +35,20 @@ QString tableFailed(const QString &table, const QString &description, bool resto
 QString noRestoreTable(const QString &description);
 // A backup file of the program's own that names another table.
 QString otherTable(const QString &file, const QString &table, const QString &database);
-// The confirmation for a file without the program's header: its statements' count and what it creates.
-QString foreignFile(const QString &file, const QString &table, qint64 statements, const QStringList &creates);
+// The confirmation for a file without the program's header: its statements' count, what it creates, what
+// it would drop, empty, delete from, rename, alter or replace, and what is kept aside besides its table.
+QString foreignFile(const QString &file, const QString &table, qint64 statements, const QStringList &creates,
+                    const QStringList &destroys, const QStringList &keptAlso);
+// A file that would drop a database: refused.
+QString dropsDatabase(const QString &file, const QStringList &statements);
+// A file that would drop or replace objects besides its table that cannot be kept aside: refused.
+QString cannotKeepAside(const QString &file, const QString &table, const QStringList &statements);
+// System-versioned tables that a restore replaces: their history goes.
+QString versionedRestore(const QStringList &tables);
+// Triggers that a file without triggers would have taken away: created again, or named when they could
+// not be.
+QString triggersBack(const QString &table, const QStringList &names);
+QString triggersLost(const QString &table, const QStringList &names);
 // A table that could not be put back after its file failed: where its rows are.
 QString keptAside(const QString &aside, const QString &description);
 // A run over several tables or objects that ended early: how many of how many it finished, and the
@@ -62,10 +74,12 @@ struct Variant
 };
 const Variant &variant(Operation operation);
 
-// The name of a dated copy of a table: back_<name>_yy_mm_dd.
+// The name of a dated copy of a table: back_<name>_yy_mm_dd, the name shortened to fit when it is long.
 QString copyName(const QString &table, const QDate &day);
-// The statement for one object of the database.
-QString statement(Operation operation, const QString &database, const QString &name, const QDate &day);
+// The statement for one object of the database. copyColumns: for a copy of a table with invisible
+// columns, every column (named in the statement); else empty.
+QString statement(Operation operation, const QString &database, const QString &name, const QDate &day,
+                  const QStringList &copyColumns = {});
 
 // One row of the server's answer to a maintenance statement.
 struct Finding

@@ -4,6 +4,7 @@
 #include "core/dberror.h"
 #include "core/recordset.h"
 #include "core/session.h"
+#include "core/tablecopy.h"
 #include "mainwindow/frmtablora.h"
 #include "widgets/waitcursor.h"
 
@@ -83,11 +84,11 @@ bool Maintenance::attempt(WaitCursor &wait, const std::function<void()> &work)
     }
 }
 
-void Maintenance::succeed(WaitCursor &wait, const QString &message)
+void Maintenance::succeed(WaitCursor &wait, const QString &message, Dialogs::Icon icon)
 {
     m_window.DrawStatus(1, true);
     wait.restore();
-    m_window.Message(message, Dialogs::Icon::Information);
+    m_window.Message(message, icon);
 }
 
 QStringList Maintenance::listedEntries() const
@@ -173,6 +174,11 @@ void Maintenance::runOperation(Operation operation)
     int reached = 0; // entries finished in all-tables scope
     try {
         Connection &db = session.db();
+        // A copy names every column of a table with invisible ones ("select *" leaves those out): which
+        // tables have them is read once for the run.
+        const QHash<QString, TableCopy::Source> sources = operation == Operation::Copy
+            ? TableCopy::Read(db, database, scope == Scope::One ? frmTablora::EntryName(selected) : QString())
+            : QHash<QString, TableCopy::Source>();
         const auto work = [&](const QString &entry) {
             const QString kind = frmTablora::EntryKind(entry);
             if (kind == QLatin1String("[ERROR]"))
@@ -182,7 +188,7 @@ void Maintenance::runOperation(Operation operation)
             // A copy reads the date for each table, so a run over midnight names each copy by its own day;
             // the other operations name no copy and skip the clock (a time zone lookup per table).
             const QDate day = operation != Operation::Copy ? QDate() : clock ? clock() : QDate::currentDate();
-            auto rs = db.Execute(statement(operation, database, name, day));
+            auto rs = db.Execute(statement(operation, database, name, day, sources.value(name).columns));
             // A view has no storage to optimise or repair: to those the server only answers that it is
             // not a base table, which is no finding (else every run over a database with views fails).
             const bool storageless = kind == QLatin1String("[VIEW]")

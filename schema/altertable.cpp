@@ -6,6 +6,7 @@
 #include "core/sqltext.h"
 #include "mainwindow/frmtablora.h"
 #include "schema/schemacommon.h"
+#include "core/tablecopy.h"
 #include "core/tabletriggers.h"
 #include "widgets/waitcursor.h"
 
@@ -44,14 +45,17 @@ qlonglong Count(Connection &db, const QString &statement)
 }
 
 // One statement of the undo. Rows copied back into a table with generated columns are refused as a whole
-// (MariaDB 1906, MySQL 3105); they then go back column by column, the generated ones left to the server.
+// (MariaDB 1906, MySQL 3105), and so are those of a table with invisible columns, which "select *" of the
+// backup names but the table's own "*" does not (1136); they then go back column by column, the
+// generated ones left to the server.
 void RunUndoStatement(const SchemaLogic::TableAlterPlan &plan, const QString &statement)
 {
     Connection &db = Session::instance().db();
     try {
         db.Execute(statement);
     } catch (const DbError &error) {
-        if (statement != plan.restoreRows || (error.number() != 1906 && error.number() != 3105))
+        if (statement != plan.restoreRows || (error.number() != 1906 && error.number() != 3105
+                                                 && error.number() != 1136))
             throw;
         const QStringList columns = ValueColumns(db, plan.readOldColumns);
         db.Execute(plan.restoreColumns(SchemaLogic::SharedColumnList(columns, columns)));
@@ -106,17 +110,18 @@ void SchemaHandlers::cmdCreateTable_Click()
         return;
     }
 
-    const SchemaLogic::TableAlterPlan plan = SchemaLogic::PlanTableAlter(
-            database, name, edited, kept, clock ? clock() : QDateTime::currentDateTime());
-    if (plan.newName.isEmpty()) {
+    if (SchemaLogic::NewTableName(edited).isEmpty()) {
         m_window.Message(QStringLiteral("ﾃｰﾌﾞﾙ名が見つかりません。"), Dialogs::Icon::Critical);
         return;
     }
 
-    // Dropping the table drops its triggers: they are read now and created again afterwards.
+    // Dropping the table drops its triggers: they are read now and created again afterwards. The backup
+    // names every column when some are invisible, which "select *" leaves out.
     QList<TableTriggers::Trigger> triggers;
+    TableCopy::Source source;
     try {
         triggers = TableTriggers::Read(Session::instance().db(), database, name);
+        source = TableCopy::Read(Session::instance().db(), database, name).value(name);
     } catch (const std::exception &error) {
         // Nothing has changed yet.
         m_window.RecordError(describe(error));
@@ -124,6 +129,17 @@ void SchemaHandlers::cmdCreateTable_Click()
         m_window.DrawStatus(0, true);
         return;
     }
+    // A rebuilt table starts a new history: the old versions of its rows cannot be copied.
+    if (source.versioned
+        && m_window.Message(name + QStringLiteral("ﾃｰﾌﾞﾙはｼｽﾃﾑﾊﾞｰｼﾞｮﾝ管理されています。作り直すと履歴"
+                                                  "（過去の版の行）は失われ、今の行だけが残ります。\n\n"
+                                                  "変更しますか？"),
+                            Dialogs::Icon::Warning, Dialogs::Buttons::YesNo)
+               != Dialogs::Answer::Yes)
+        return;
+
+    const SchemaLogic::TableAlterPlan plan = SchemaLogic::PlanTableAlter(
+            database, name, edited, kept, clock ? clock() : QDateTime::currentDateTime(), source.columns);
 
     WaitCursor wait;
     AlterStep step = AlterStep::Backup;

@@ -1,6 +1,7 @@
 #include "schema/schemalogic.h"
 
 #include "core/sqltext.h"
+#include "core/tablecopy.h"
 
 namespace SchemaLogic {
 
@@ -61,11 +62,6 @@ QString QualifyCreateTable(const QString &statement, const QString &database, co
     return text.left(from) + rest;
 }
 
-QString BackupTableName(const QString &name, const QDateTime &when)
-{
-    return name + when.toString(QStringLiteral("_yyyyMMddHHmm")) + QStringLiteral("korv");
-}
-
 QString SharedColumnList(const QStringList &oldColumns, const QStringList &newColumns)
 {
     QString list;
@@ -106,7 +102,7 @@ QString TableAlterPlan::restoreColumns(const QString &columnList) const
 }
 
 TableAlterPlan PlanTableAlter(const QString &database, const QString &name, const QString &edited,
-                              const QString &kept, const QDateTime &when)
+                              const QString &kept, const QDateTime &when, const QStringList &copyColumns)
 {
     TableAlterPlan plan;
     const QString table = SqlText::qualified(database, name);
@@ -114,9 +110,8 @@ TableAlterPlan PlanTableAlter(const QString &database, const QString &name, cons
     plan.database = database;
     plan.name = name;
     plan.newName = NewTableName(edited);
-    plan.backupTable = SqlText::qualified(database, BackupTableName(name, when));
-    plan.backup
-            = QStringLiteral("create table ") + plan.backupTable + QStringLiteral(" select * from ") + table;
+    plan.backupTable = SqlText::qualified(database, TableCopy::DatedName(name, when));
+    plan.backup = TableCopy::Statement(plan.backupTable, table, copyColumns);
     plan.dropOld = QStringLiteral("drop table ") + table;
     plan.createNew = QualifyCreateTable(edited, database, plan.newName);
     plan.readColumns = QStringLiteral("show full fields from ") + newTable + QLatin1Char(';');

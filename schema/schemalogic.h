@@ -26,9 +26,6 @@ QString NewTableName(const QString &statement);
 // trimmed first.
 QString QualifyCreateTable(const QString &statement, const QString &database, const QString &nameAsWritten);
 
-// The name of the dated backup table: name + "_yyyymmddHHMM" + "korv".
-QString BackupTableName(const QString &name, const QDateTime &when);
-
 // The columns that the old and the new definition share (names compared as the server compares them,
 // without regard to case), in the new table's order, each through the name quoting, joined by "," and
 // ended by CR LF; empty when they share none.
@@ -55,7 +52,7 @@ struct TableAlterPlan
     QString name;        // the selected table
     QString newName;     // as written in the edited statement (may be quoted)
     QString backupTable; // qualified dated backup name, e.g. shop.orders_202612070831korv
-    QString backup;      // create table <backup> select * from <db.name>
+    QString backup;      // create table <backup> select * from <db.name> (the columns named if need be)
     QString dropOld;
     QString createNew;
     QString readColumns;
@@ -78,9 +75,11 @@ struct TableAlterPlan
     QString restoreColumns(const QString &columnList) const;
 };
 
-// kept: the table's create statement before editing (the server's own text).
+// kept: the table's create statement before editing (the server's own text). copyColumns: every column
+// of the table when some are invisible (the backup then names them all), else empty.
 TableAlterPlan PlanTableAlter(const QString &database, const QString &name, const QString &edited,
-                              const QString &kept, const QDateTime &when);
+                              const QString &kept, const QDateTime &when,
+                              const QStringList &copyColumns = {});
 
 // The statements that put things back after the given step of a table rebuild failed, in order.
 QStringList TableUndo(const TableAlterPlan &plan, AlterStep failed);

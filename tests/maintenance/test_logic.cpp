@@ -4,6 +4,7 @@
 #include "maintenance/frmrestore.h"
 #include "maintenance/logicalbackup.h"
 #include "maintenance/maintlogic.h"
+#include "maintenance/scripteffects.h"
 #include "maintenance/sqlscript.h"
 
 #include "widgets/qtdialogs.h"
@@ -246,6 +247,45 @@ void whenChooserIsUp(std::function<void(QWidget *)> act)
     };
     QTimer::singleShot(0, *poll);
 }
+}
+
+TEST(ScriptEffects, WhatAStatementDestroysIsReadAsTheServerReadsIt)
+{
+    using ScriptEffects::Effect;
+    const auto shown = [](const char *statement) { return ScriptEffects::effectOf(statement).text; };
+    const auto objects = [](const char *statement) {
+        QStringList names;
+        for (const auto &object : ScriptEffects::effectOf(statement).objects)
+            names << (object.database.isEmpty() ? QString() : object.database + q(".")) + object.name;
+        return names;
+    };
+    EXPECT_EQ(shown("DROP TABLE IF EXISTS `a`, shop.`b c`"), q("DROP TABLE `a`, shop.`b c`"));
+    EXPECT_EQ(objects("DROP TABLE IF EXISTS `a`, shop.`b c`"), (QStringList{q("a"), q("shop.b c")}));
+    // The dump tools' version comments are run; comments and never-run versions are not.
+    EXPECT_EQ(shown("/*!50001 DROP VIEW IF EXISTS `v`*/"), q("DROP VIEW `v`"));
+    EXPECT_EQ(shown("/*!40000 ALTER TABLE `t` DISABLE KEYS */"), q("ALTER TABLE `t`"));
+    const char *dumpStart = "/*M!999999\\- enable the sandbox mode */ /* note */\nCREATE TABLE t (a INT)";
+    EXPECT_EQ(ScriptEffects::effectOf(dumpStart).kind, Effect::Kind::Create);
+    EXPECT_EQ(shown("TRUNCATE items"), q("TRUNCATE TABLE items"));
+    EXPECT_EQ(shown("DELETE LOW_PRIORITY FROM items WHERE id = 1"), q("DELETE FROM items"));
+    EXPECT_EQ(objects("RENAME TABLE a TO b, c TO d"), (QStringList{q("a"), q("c")}));
+    EXPECT_EQ(objects("DROP INDEX i ON shop.items"), QStringList{q("shop.items")});
+    EXPECT_EQ(shown("CREATE OR REPLACE DEFINER=`root`@`%` VIEW v AS SELECT 1"),
+              q("CREATE OR REPLACE VIEW v"));
+    EXPECT_EQ(shown("DROP DATABASE IF EXISTS shop"), q("DROP DATABASE shop"));
+    EXPECT_EQ(objects("DROP DATABASE shop").value(0), q("shop."));
+    EXPECT_EQ(ScriptEffects::effectOf("use `other`").objects.value(0).database, q("other"));
+    // Several tables, some maybe by alias only: no names, the statement's start shown.
+    const Effect many = ScriptEffects::effectOf("DELETE a FROM items a JOIN orders o ON o.id = a.id");
+    EXPECT_EQ(many.kind, Effect::Kind::Destroy);
+    EXPECT_TRUE(many.objects.isEmpty());
+    EXPECT_EQ(many.text, q("DELETE a FROM items a JOIN orders o ON o.id = a.id"));
+    EXPECT_TRUE(ScriptEffects::effectOf("DELETE FROM a, b USING a JOIN b").objects.isEmpty());
+    // What creates or reads only destroys nothing; a temporary table is no one else's.
+    EXPECT_EQ(ScriptEffects::effectOf("CREATE TABLE IF NOT EXISTS `t` (a INT)").text, q("TABLE `t`"));
+    for (const char *harmless : {"INSERT INTO t VALUES (1)", "DROP TEMPORARY TABLE t", "LOCK TABLES t WRITE",
+                                 "SELECT 'DROP TABLE x'", "-- DROP TABLE x\nSET @a = 1"})
+        EXPECT_EQ(ScriptEffects::effectOf(harmless).kind, Effect::Kind::None) << harmless;
 }
 
 TEST(FolderPicker, ShowsTheWholePromptAndGivesThePathOrEmptyText)

@@ -230,9 +230,14 @@ TEST_F(TableMaintenance, ANameWithABlankIsCheckedAndCopied)
     window->ui->cmdCheckTable->click();
     window->ui->cmdCopyDb->click();
     const QString copy = q("back_order details_26_12_07");
-    EXPECT_EQ(sent(), (QStringList{q("check table ") + db + q(".`order details` "),
-                                   q("create table ") + db + q(".`") + copy + q("` select * from ") + db
-                                       + q(".`order details`")}));
+    const QStringList s = sent();
+    ASSERT_EQ(s.size(), 3);
+    EXPECT_EQ(s[0], q("check table ") + db + q(".`order details` "));
+    // What the copy needs to know (invisible columns), then the copy itself as designed.
+    EXPECT_TRUE(s[1].startsWith(q("select c.TABLE_NAME, c.COLUMN_NAME, c.EXTRA, t.TABLE_TYPE ")));
+    EXPECT_TRUE(s[1].contains(q(" and t.TABLE_NAME = 'order details' ")));
+    EXPECT_EQ(s[2],
+              q("create table ") + db + q(".`") + copy + q("` select * from ") + db + q(".`order details`"));
     EXPECT_EQ(dialogs.messages().last(), q("ﾃｰﾌﾞﾙをｺﾋﾟｰしました。"));
     EXPECT_EQ(tableRows(db, copy), tableRows(db, q("order details")));
 }
@@ -262,13 +267,39 @@ TEST_F(TableMaintenance, CopyingTwiceOnTheSameDayFailsOnTheSecond)
     ASSERT_EQ(again.messages().size(), 2);
     EXPECT_TRUE(again.messages()[1].contains(q("already exists"))) << again.messages()[1].toStdString();
     EXPECT_EQ(again.shown[1].icon, Icon::Critical);
-    EXPECT_EQ(sent().size(), 1);
+    EXPECT_EQ(sent().size(), 2); // one read for the whole run, then the first copy
     // The message says that nothing was done, and the error box holds it on one line.
     EXPECT_TRUE(again.messages()[1].endsWith(q("\r\n0/6 件を終えたところで中断しました。\r\n終わっていないもの: "
                                               "access_log, customers, items, order details, order_totals, "
                                               "orders")));
     EXPECT_EQ(window->ui->txtError->text(), QString(again.messages()[1]).replace(q("\r\n"), q(" / ")));
     EXPECT_TRUE(window->ui->lblCkTableName->text().isEmpty());
+}
+
+TEST_F(TableMaintenance, ACopyKeepsInvisibleColumnsAndFitsALongName)
+{
+    const QString name = q("inventory_") + QString(50, QLatin1Char('x'));
+    exec(q("ALTER TABLE items ADD secret VARCHAR(20) INVISIBLE"));
+    exec(q("UPDATE items SET secret = CONCAT('s', id)"));
+    exec(q("CREATE TABLE `%1` (id INT, hidden INT INVISIBLE)").arg(name));
+    exec(q("INSERT INTO `%1` (id, hidden) VALUES (1, 10), (2, 20)").arg(name));
+    chooseDatabase();
+    recorder->clear();
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    window->ui->cmdCopyDb->click();
+    EXPECT_EQ(dialogs.messages().last(), q("ﾃｰﾌﾞﾙをｺﾋﾟｰしました。")) << window->ui->txtError->text().toStdString();
+    EXPECT_TRUE(recorder->contains(q("create table ") + db + q(".back_items") + q("_26_12_07")
+                                   + q(" select id,name,note,price,added,secret from ") + db + q(".items")));
+    EXPECT_EQ(rows(q("select id, secret from `back_items%1` order by id").arg(q("_26_12_07"))),
+              rows(q("select id, secret from items order by id")));
+    const QString copy = scalar(q("select TABLE_NAME from information_schema.TABLES where TABLE_SCHEMA='")
+                                + db
+                                + q("' and TABLE_NAME like 'back\\_inventory%'"));
+    EXPECT_LE(copy.size(), 64);
+    EXPECT_TRUE(copy.endsWith(q("_26_12_07"))) << copy.toStdString();
+    EXPECT_EQ(rows(q("select id, hidden from `%1` order by id").arg(copy)),
+              (QList<QStringList>{{q("1"), q("10")}, {q("2"), q("20")}}));
 }
 
 TEST_F(TableMaintenance, ARunKeepsToItsListAndDatabaseWhenAnotherDatabaseIsClickedMeanwhile)

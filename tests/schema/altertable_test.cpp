@@ -6,6 +6,8 @@
 #include "mainwindow/frmtablora.h"
 #include "schema/attach.h"
 
+#include <QRegularExpression>
+
 using Icon = Dialogs::Icon;
 using Buttons = Dialogs::Buttons;
 using Answer = Dialogs::Answer;
@@ -87,24 +89,27 @@ TEST_F(AlterTableTest, AddedColumnKeepsEveryRowAndTakesItsDefault)
     EXPECT_EQ(dialogs.shown[1].icon, Icon::Information);
 
     const QStringList s = sent();
-    ASSERT_GE(s.size(), 12);
+    ASSERT_GE(s.size(), 13);
     EXPECT_EQ(s[0], QStringLiteral("show create table ") + q(QStringLiteral("items;")));
     EXPECT_TRUE(s[1].startsWith(QStringLiteral("select TRIGGER_NAME from information_schema.TRIGGERS")));
-    EXPECT_EQ(s[2],
+    // What the copy needs to know: invisible columns, system versioning.
+    EXPECT_TRUE(
+            s[2].startsWith(QStringLiteral("select c.TABLE_NAME, c.COLUMN_NAME, c.EXTRA, t.TABLE_TYPE ")));
+    EXPECT_EQ(s[3],
               QStringLiteral("create table ") + q(backup) + QStringLiteral(" select * from ") + q("items"));
-    EXPECT_EQ(s[3], QStringLiteral("drop table ") + q(QStringLiteral("items")));
-    EXPECT_TRUE(s[4].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` (\n"))));
-    EXPECT_TRUE(s[4].contains(QStringLiteral("`stock` int NOT NULL DEFAULT 7,")));
-    EXPECT_EQ(s[5], QStringLiteral("show full fields from ") + q(QStringLiteral("`items`;")));
+    EXPECT_EQ(s[4], QStringLiteral("drop table ") + q(QStringLiteral("items")));
+    EXPECT_TRUE(s[5].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` (\n"))));
+    EXPECT_TRUE(s[5].contains(QStringLiteral("`stock` int NOT NULL DEFAULT 7,")));
+    EXPECT_EQ(s[6], QStringLiteral("show full fields from ") + q(QStringLiteral("`items`;")));
     // The old columns are the backup's, as the server has them.
-    EXPECT_EQ(s[6], QStringLiteral("show full fields from ") + q(backup) + QLatin1Char(';'));
-    EXPECT_EQ(s[7], QStringLiteral("insert into ")
+    EXPECT_EQ(s[7], QStringLiteral("show full fields from ") + q(backup) + QLatin1Char(';'));
+    EXPECT_EQ(s[8], QStringLiteral("insert into ")
                             + q(QStringLiteral("`items`(id,name,note\r\n) select id,name,note\r\n from "))
                             + q(backup));
-    EXPECT_EQ(s[8], QStringLiteral("select count(*) from ") + q(backup));
-    EXPECT_EQ(s[9], QStringLiteral("select count(*) from ") + q(QStringLiteral("`items`")));
-    EXPECT_EQ(s[10], QStringLiteral("drop table ") + q(backup));
-    EXPECT_TRUE(s.mid(11).contains(QStringLiteral("show tables from ") + db + QLatin1Char(';')));
+    EXPECT_EQ(s[9], QStringLiteral("select count(*) from ") + q(backup));
+    EXPECT_EQ(s[10], QStringLiteral("select count(*) from ") + q(QStringLiteral("`items`")));
+    EXPECT_EQ(s[11], QStringLiteral("drop table ") + q(backup));
+    EXPECT_TRUE(s.mid(12).contains(QStringLiteral("show tables from ") + db + QLatin1Char(';')));
 
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(rows(QStringLiteral("SELECT DISTINCT stock FROM items")),
@@ -249,9 +254,9 @@ TEST_F(AlterTableTest, NameWithABlank)
 
     EXPECT_EQ(dialogs.messages().value(1), Changed);
     const QString lines = QStringLiteral("`order lines_202612070831korv`");
-    EXPECT_EQ(sent().value(2), QStringLiteral("create table ") + q(lines) + QStringLiteral(" select * from ")
+    EXPECT_EQ(sent().value(3), QStringLiteral("create table ") + q(lines) + QStringLiteral(" select * from ")
                                        + q(QStringLiteral("`order lines`")));
-    EXPECT_TRUE(sent().value(4).startsWith(QStringLiteral("CREATE TABLE ")
+    EXPECT_TRUE(sent().value(5).startsWith(QStringLiteral("CREATE TABLE ")
                                            + q(QStringLiteral("`order lines` ("))));
     EXPECT_EQ(itemRows(QStringLiteral("order lines")), original);
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM `order lines` WHERE added = '2026-12-07'")),
@@ -276,7 +281,7 @@ TEST_F(AlterTableTest, GeneratedColumnIsLeftToTheServer)
     EXPECT_EQ(dialogs.messages(), (QStringList{QStringLiteral("pricedﾃｰﾌﾞﾙを変更します。"), Failed}));
     const QString table = q(QStringLiteral("priced"));
     const QString saved = q(QStringLiteral("priced_202612070831korv"));
-    EXPECT_EQ(sent().mid(7),
+    EXPECT_EQ(sent().mid(8),
               (QStringList{QStringLiteral("show full fields from ") + table + QLatin1Char(';'),
                            QStringLiteral("insert into ") + table
                                    + QStringLiteral("(id,price\r\n) select id,price\r\n from ") + saved,
@@ -301,6 +306,81 @@ TEST_F(AlterTableTest, GeneratedColumnIsLeftToTheServer)
     EXPECT_TRUE(backupTables().isEmpty());
 }
 
+TEST_F(AlterTableTest, InvisibleColumnsKeepTheirValuesUnderALongName)
+{
+    // 60 characters: the dated backup name must be cut to the server's 64.
+    const QString name = QStringLiteral("inventory_") + QString(50, QLatin1Char('x'));
+    exec(QStringLiteral("CREATE TABLE `%1` (id INT NOT NULL PRIMARY KEY, label VARCHAR(20), "
+                        "secret VARCHAR(20) INVISIBLE)").arg(name));
+    exec(QStringLiteral("INSERT INTO `%1` (id, label, secret) VALUES (1, 'a', 's1'), (2, 'b', 's2')")
+                 .arg(name));
+    const QString all = QStringLiteral("SELECT id, label, secret FROM `%1` ORDER BY id").arg(name);
+    const QList<QStringList> before = rows(all);
+    openOn(name);
+
+    // A failing edit: the old table comes back with the invisible values.
+    const QString text = ui()->txtField->toPlainText();
+    edit(QStringLiteral("PRIMARY KEY"), QStringLiteral("PRIMARY KEYS"));
+    apply(1);
+    EXPECT_EQ(dialogs.messages().value(1), Failed);
+    EXPECT_EQ(rows(all), before);
+    EXPECT_TRUE(backupTables().isEmpty());
+
+    ui()->txtField->setPlainText(text);
+    dialogs.shown.clear();
+    recorder.clear();
+    edit(QStringLiteral("  PRIMARY KEY"), QStringLiteral("  `added` int DEFAULT 3,\n  PRIMARY KEY"));
+    apply(1);
+    EXPECT_EQ(dialogs.messages().value(1), Changed) << ui()->txtError->text().toStdString();
+    EXPECT_EQ(rows(all), before);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT EXTRA FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '%1' "
+                                    "AND TABLE_NAME = '%2' AND COLUMN_NAME = 'secret'").arg(db, name)),
+              QStringLiteral("INVISIBLE"));
+    // The backup named every column, under a name that fits.
+    const QRegularExpression backupStatement(QStringLiteral("^create table ") + db
+                                             + QStringLiteral("\\.`([^`]+)` select id,label,secret from "));
+    const QStringList made = sent().filter(backupStatement);
+    ASSERT_EQ(made.size(), 1) << sent().join(QLatin1Char('\n')).toStdString();
+    const QString dated = backupStatement.match(made[0]).captured(1);
+    EXPECT_LE(dated.size(), 64);
+    EXPECT_TRUE(dated.startsWith(name.left(40)));
+    EXPECT_TRUE(dated.endsWith(QStringLiteral("_202612070831korv")));
+    EXPECT_TRUE(backupTables().isEmpty());
+}
+
+TEST_F(AlterTableTest, ASystemVersionedTableAsksFirst)
+{
+    exec(QStringLiteral("CREATE TABLE kept (id INT NOT NULL PRIMARY KEY, v INT) WITH SYSTEM VERSIONING"));
+    exec(QStringLiteral("INSERT INTO kept VALUES (1, 10), (2, 20)"));
+    exec(QStringLiteral("UPDATE kept SET v = v + 1"));
+    const QString history = QStringLiteral("SELECT COUNT(*) FROM kept FOR SYSTEM_TIME ALL");
+    const QString createBefore = createText(QStringLiteral("kept"));
+    openOn(QStringLiteral("kept"));
+    edit(QStringLiteral("  PRIMARY KEY"), QStringLiteral("  `added` int DEFAULT 3,\n  PRIMARY KEY"));
+
+    // No: nothing changes.
+    dialogs.answer(Answer::Ok).answer(Answer::No);
+    ui()->cmdCreateTable->click();
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(dialogs.messages()[1],
+              QStringLiteral("keptﾃｰﾌﾞﾙはｼｽﾃﾑﾊﾞｰｼﾞｮﾝ管理されています。作り直すと履歴（過去の版の行）は失われ、"
+                             "今の行だけが残ります。\n\n変更しますか？"));
+    EXPECT_EQ(dialogs.shown[1].buttons, Buttons::YesNo);
+    EXPECT_EQ(dialogs.shown[1].icon, Icon::Warning);
+    EXPECT_TRUE(sent().filter(QRegularExpression(QStringLiteral("^(create|drop) table"))).isEmpty());
+    EXPECT_EQ(createText(QStringLiteral("kept")), createBefore);
+    EXPECT_EQ(scalar(history), QStringLiteral("4"));
+
+    // Yes: the table is rebuilt with its present rows.
+    dialogs.shown.clear();
+    dialogs.answer(Answer::Ok).answer(Answer::Yes).answer(Answer::Ok);
+    ui()->cmdCreateTable->click();
+    EXPECT_EQ(dialogs.messages().value(2), Changed) << ui()->txtError->text().toStdString();
+    EXPECT_EQ(rows(QStringLiteral("SELECT id, v, added FROM kept ORDER BY id")),
+              (QList<QStringList>{{"1", "11", "3"}, {"2", "21", "3"}}));
+    EXPECT_TRUE(backupTables().isEmpty());
+}
+
 TEST_F(AlterTableTest, SyntaxErrorBringsTheOldTableBackAndDropsTheBackup)
 {
     openOn(QStringLiteral("items"));
@@ -315,10 +395,10 @@ TEST_F(AlterTableTest, SyntaxErrorBringsTheOldTableBackAndDropsTheBackup)
     EXPECT_EQ(ui()->picStatus->fraction(), 0.0);
 
     const QStringList s = sent();
-    ASSERT_EQ(s.size(), 8);
-    EXPECT_TRUE(s[5].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` ("))));
-    EXPECT_EQ(s[6], QStringLiteral("insert into ") + q(QStringLiteral("items select * from ")) + q(backup));
-    EXPECT_EQ(s[7], QStringLiteral("drop table ") + q(backup));
+    ASSERT_EQ(s.size(), 9);
+    EXPECT_TRUE(s[6].startsWith(QStringLiteral("CREATE TABLE ") + q(QStringLiteral("`items` ("))));
+    EXPECT_EQ(s[7], QStringLiteral("insert into ") + q(QStringLiteral("items select * from ")) + q(backup));
+    EXPECT_EQ(s[8], QStringLiteral("drop table ") + q(backup));
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(createText(QStringLiteral("items")), originalCreate);
     EXPECT_TRUE(backupTables().isEmpty());
@@ -336,7 +416,7 @@ TEST_F(AlterTableTest, BackupNameAlreadyTakenChangesNothing)
     EXPECT_EQ(dialogs.messages().value(1), Failed);
     EXPECT_TRUE(ui()->txtError->text().contains(QStringLiteral("1050")))
             << ui()->txtError->text().toStdString();
-    EXPECT_EQ(sent().size(), 3);
+    EXPECT_EQ(sent().size(), 4);
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(createText(QStringLiteral("items")), originalCreate);
     EXPECT_EQ(rows(QStringLiteral("SELECT x FROM `%1`").arg(backup)),
@@ -361,8 +441,8 @@ TEST_F(AlterTableTest, RowsThatCannotBeCopiedBringTheOldTableBack)
     EXPECT_TRUE(ui()->txtError->text().contains(QStringLiteral("1048")))
             << ui()->txtError->text().toStdString();
     const QStringList s = sent();
-    ASSERT_EQ(s.size(), 12);
-    EXPECT_EQ(s[8], QStringLiteral("drop table ") + q(QStringLiteral("`items`")));
+    ASSERT_EQ(s.size(), 13);
+    EXPECT_EQ(s[9], QStringLiteral("drop table ") + q(QStringLiteral("`items`")));
     EXPECT_EQ(itemRows(QStringLiteral("items")), original);
     EXPECT_EQ(createText(QStringLiteral("items")), originalCreate);
     EXPECT_TRUE(backupTables().isEmpty());

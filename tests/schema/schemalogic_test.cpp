@@ -1,5 +1,6 @@
 #include "accessibility.h"
 #include "schema/frmcreatedb.h"
+#include "core/tablecopy.h"
 #include "schema/schemalogic.h"
 
 #include <gtest/gtest.h>
@@ -58,12 +59,29 @@ TEST(SchemaLogicTest, CreateStatementIsQualifiedByTheDatabase)
               QStringLiteral("-- table items, new layout\nCREATE TABLE shop.items (id int)"));
 }
 
-TEST(SchemaLogicTest, BackupNameCarriesDateAndTimeToTheMinute)
+TEST(SchemaLogicTest, BackupNameCarriesDateAndTimeToTheMinuteAndFitsTheServer)
 {
-    EXPECT_EQ(BackupTableName(QStringLiteral("orders"), at(2026, 12, 7, 8, 31)),
+    using TableCopy::DatedName;
+    EXPECT_EQ(DatedName(QStringLiteral("orders"), at(2026, 12, 7, 8, 31)),
               QStringLiteral("orders_202612070831korv"));
-    EXPECT_EQ(BackupTableName(QStringLiteral("order details"), at(2027, 1, 2, 20, 5)),
+    EXPECT_EQ(DatedName(QStringLiteral("order details"), at(2027, 1, 2, 20, 5)),
               QStringLiteral("order details_202701022005korv"));
+    // 47 characters still take the designed form; longer names are cut, each keeping a name of its own.
+    const QString fits(47, QLatin1Char('f'));
+    EXPECT_EQ(DatedName(fits, at(2026, 12, 7, 8, 31)), fits + QStringLiteral("_202612070831korv"));
+    const QString a = QString(59, QLatin1Char('x')) + QLatin1Char('a');
+    const QString b = QString(59, QLatin1Char('x')) + QLatin1Char('b');
+    const QString forA = DatedName(a, at(2026, 12, 7, 8, 31));
+    EXPECT_EQ(forA.size(), 64);
+    EXPECT_TRUE(forA.startsWith(QString(40, QLatin1Char('x')) + QLatin1Char('~')));
+    EXPECT_TRUE(forA.endsWith(QStringLiteral("_202612070831korv")));
+    EXPECT_NE(forA, DatedName(b, at(2026, 12, 7, 8, 31)));
+    // A character outside the basic plane is never cut in half.
+    const QString wide
+            = QString(39, QLatin1Char('w')) + QString::fromUtf8("\U0001F600") + QString(30, QLatin1Char('w'));
+    const QString forWide = DatedName(wide, at(2026, 12, 7, 8, 31));
+    EXPECT_LE(forWide.size(), 64);
+    EXPECT_TRUE(forWide.startsWith(QString(39, QLatin1Char('w')) + QLatin1Char('~')));
 }
 
 TEST(SchemaLogicTest, SharedColumnsFollowTheNewOrder)
