@@ -5,6 +5,9 @@
 
 #include <mysql.h>
 
+#include <QRegularExpression>
+#include <algorithm>
+
 namespace Tls {
 
 QStringList captions()
@@ -102,6 +105,19 @@ QString unusableSetting(const ConnectionParams &params)
 {
     for (const auto &[name, value] : params.tlsSettings) {
         const DataSourceKey *key = dataSourceKey(name);
+        // The connector knows the versions by these names only and takes any other text as no limit.
+        if (key && key->option == MARIADB_OPT_TLS_VERSION) {
+            static const QStringList known = {QStringLiteral("TLSv1.0"), QStringLiteral("TLSv1.1"),
+                                              QStringLiteral("TLSv1.2"), QStringLiteral("TLSv1.3")};
+            const QStringList versions = value.split(QRegularExpression(QStringLiteral("[,\\s]+")),
+                                                     Qt::SkipEmptyParts);
+            const bool understood = !versions.isEmpty() && std::all_of(versions.begin(), versions.end(),
+                [](const QString &v) { return known.contains(v); });
+            if (!understood)
+                return QStringLiteral("データソースの %1 の値「%2」は使えないため、接続を中止しました。"
+                                      "TLSv1.2, TLSv1.3 のように書いて下さい。")
+                    .arg(QLatin1String(key->name), value);
+        }
         if (!key || params.tls >= key->least)
             continue;
         return key->least == TlsMode::Verify

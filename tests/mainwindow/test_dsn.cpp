@@ -36,6 +36,8 @@ public:
                   + "\nUID=root\nPWD=tablora\nTLSPEERFP=" + QString(40, QLatin1Char('0')) + "\n\n"
                   "[crl_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
                   + "\nUID=root\nPWD=tablora\nSSLCRL=" + dir + "/none.crl\n\n"
+                  "[tls_version_dsn]\nDriver=MySQL ODBC 3.51 Driver\nSERVER=127.0.0.1\nPORT=" + port
+                  + "\nUID=root\nPWD=tablora\nTLSVERSION=TLS1.3\n\n"
                   "[pg_dsn]\nDriver=PostgreSQL Unicode\nSERVER=127.0.0.1\n");
         qputenv("ODBCSYSINI", dir.toUtf8());
         qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
@@ -86,7 +88,8 @@ TEST_F(DataSources, OnlyMySqlSourcesAndDriversAreListed)
     for (int i = 0; i < ui->cboDrivers->count(); ++i)
         drivers << ui->cboDrivers->itemText(i);
     EXPECT_EQ(sources, (QStringList{"(なし)", "tablora_dsn", "local_dsn", "verified_dsn", "system_ca_dsn",
-                                    "pinned_dsn", "wrong_pin_dsn", "crl_dsn"}));
+                                    "pinned_dsn", "wrong_pin_dsn", "crl_dsn",
+                                    "tls_version_dsn"}));
     EXPECT_TRUE(drivers.contains("MySQL ODBC 3.51 Driver"));
     EXPECT_FALSE(drivers.contains("PostgreSQL Unicode"));
 }
@@ -177,4 +180,12 @@ TEST_F(DataSources, FurtherTlsKeysAreHonouredOrRefusedByName)
     ASSERT_EQ(dialogs->messages().size(), 2);
     EXPECT_TRUE(dialogs->messages().last().contains(QStringLiteral("SSLCRL")));
     EXPECT_TRUE(dialogs->messages().last().contains(QStringLiteral("検証")));
+
+    // A version the connector would not know (it would then limit nothing) is refused by name.
+    dialogs->answer(Dialogs::Answer::Ok);
+    ui->cboDSNList->setCurrentText("tls_version_dsn");
+    ui->cmdConnect->click();
+    ASSERT_EQ(dialogs->messages().size(), 3);
+    EXPECT_TRUE(dialogs->messages().last().contains(QStringLiteral("TLSVERSION")))
+        << dialogs->messages().last().toStdString();
 }

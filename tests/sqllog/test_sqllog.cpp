@@ -69,6 +69,10 @@ TEST(SqlLogMask, PasswordLiteralsAreMaskedAndTheRestStays)
         {"SET PASSWORD FOR 'u'@'h' = 'x'; select 'y'", "SET PASSWORD FOR 'u'@'h' = '****'; select 'y'"},
         {"CREATE TABLE f (a INT) ENGINE=FEDERATED CONNECTION='mysql://r:x@h:3306/d/t'",
          "CREATE TABLE f (a INT) ENGINE=FEDERATED CONNECTION='mysql://r:****@h:3306/d/t'"},
+        // Under NO_BACKSLASH_ESCAPES a literal ends at a quote after a backslash: either reading hides.
+        {"CREATE USER 'a\\' IDENTIFIED BY 'secret'", "CREATE USER 'a\\' IDENTIFIED BY '****'"},
+        {"CREATE USER 'a'@'h' IDENTIFIED BY 'x\\', 'b'@'h' IDENTIFIED BY 'y'",
+         "CREATE USER 'a'@'h' IDENTIFIED BY '****'b'@'h' IDENTIFIED BY '****'"},
         // Quotes inside names and other literals start nothing.
         {"select `a'b`, '-- IDENTIFIED BY' from t where c = 'BY' and `password` = 'x'",
          "select `a'b`, '-- IDENTIFIED BY' from t where c = 'BY' and `password` = '****'"},
