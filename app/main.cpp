@@ -2,6 +2,7 @@
 #include "mainwindow/frmtablora.h"
 #include "widgets/framestyle.h"
 #include "widgets/qtdialogs.h"
+#include "widgets/screenfit.h"
 
 #ifdef TABLORA_HAVE_SCHEMA
 #include "schema/attach.h"
@@ -75,6 +76,8 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.tablora.Tablora")));
     // Frames whole at fractional scale factors (laptops at 125 %, 150 %, 175 %).
     installFrameStyle();
+    // Windows larger than a small screen at its scale fit its work area.
+    installScreenFit();
 
     QtDialogs dialogs;
     Dialogs::install(&dialogs);

@@ -1,7 +1,9 @@
 #include "widgets/framestyle.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QPainter>
+#include <QStyleOption>
 
 #include <cmath>
 
@@ -19,52 +21,59 @@ QString baseStyleName(const QString &requested)
 FrameStyle::FrameStyle(const QString &base)
     : QProxyStyle(baseStyleName(base))
 {
-    // Qt's Fusion and Windows styles draw frames with aliased lines; a style of a desktop theme may
-    // draw them another way and is left as it draws.
-    const QString name = QProxyStyle::baseStyle()->name().toLower();
-    m_aliasedFrames = name == QLatin1String("fusion") || name == QLatin1String("windows");
 }
 
-bool FrameStyle::shiftsFramesOn(const QPainter *painter) const
+bool FrameStyle::enlargesFramesOn(const QPainter *painter)
 {
-    if (!m_aliasedFrames || !painter || !painter->device())
+    if (!painter || !painter->device())
         return false;
     const qreal ratio = painter->device()->devicePixelRatio();
     return ratio != std::floor(ratio);
 }
 
-void FrameStyle::drawFrame(QPainter *painter, const std::function<void()> &draw) const
+void FrameStyle::drawFrame(QPainter *painter, const QRect &rect,
+                           const std::function<void(QPainter *)> &draw) const
 {
-    if (m_shifted || !shiftsFramesOn(painter)) {
-        draw();
+    if (m_drawing || rect.isEmpty() || !enlargesFramesOn(painter)) {
+        draw(painter);
         return;
     }
-    m_shifted = true;
+    // The frame at scale 1, transparent inside, so that the control's own background stays as it is.
+    QImage frame(rect.size(), QImage::Format_ARGB32_Premultiplied);
+    frame.fill(Qt::transparent);
+    {
+        QPainter unscaled(&frame);
+        unscaled.translate(-rect.topLeft());
+        unscaled.setFont(painter->font());
+        m_drawing = true;
+        draw(&unscaled);
+        m_drawing = false;
+    }
+    // Enlarged without smoothing: every device pixel shows the frame pixel whose area covers its centre.
     painter->save();
-    painter->translate(0.5, 0.5);
-    draw();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter->drawImage(rect, frame);
     painter->restore();
-    m_shifted = false;
 }
 
 void FrameStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                              const QWidget *widget) const
 {
-    const auto draw = [&] { QProxyStyle::drawControl(element, option, painter, widget); };
-    if (element == CE_ShapedFrame)
-        drawFrame(painter, draw);
+    const auto draw = [&](QPainter *target) { QProxyStyle::drawControl(element, option, target, widget); };
+    if (element == CE_ShapedFrame && option)
+        drawFrame(painter, option->rect, draw);
     else
-        draw();
+        draw(painter);
 }
 
 void FrameStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                                const QWidget *widget) const
 {
-    const auto draw = [&] { QProxyStyle::drawPrimitive(element, option, painter, widget); };
-    if (element == PE_Frame)
-        drawFrame(painter, draw);
+    const auto draw = [&](QPainter *target) { QProxyStyle::drawPrimitive(element, option, target, widget); };
+    if (element == PE_Frame && option)
+        drawFrame(painter, option->rect, draw);
     else
-        draw();
+        draw(painter);
 }
 
 void installFrameStyle()

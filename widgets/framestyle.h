@@ -3,11 +3,11 @@
 // The program's style: the platform's style, with the frames of lists, text boxes, grids and framed
 // labels drawn whole at fractional scale factors (1.25, 1.5, 1.75: QT_SCALE_FACTOR, QT_FONT_DPI, Xft.dpi).
 //
-// Qt's own styles stroke a frame as 1-pixel lines centred on the frame's outer pixel boundary. At a
-// fractional device pixel ratio such a line lands on device pixels the control does not own: its left and
-// top lines fall outside the control's clip, its right and bottom lines under the viewport that fills its
-// inside. Shifted by half a pixel, the same line covers exactly the frame's own pixel row, which the
-// control owns at any scale.
+// At a fractional device pixel ratio a control's edges fall between device pixels, and Qt's styles place
+// a 1-pixel frame line on device pixels the control does not own: outside its clip (left and top) or
+// under the viewport that fills its inside (right and bottom), so parts of the frame vanish. Here a frame
+// is drawn as at scale 1 and then enlarged pixel for pixel onto the control: each pixel row of the frame
+// covers exactly the device pixels of that row, which the control owns at any scale.
 
 #include <QProxyStyle>
 
@@ -26,16 +26,14 @@ public:
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget) const override;
 
-    // True when frames are drawn shifted on this painter: a fractional device pixel ratio under a style
-    // that strokes its frames with aliased lines.
-    bool shiftsFramesOn(const QPainter *painter) const;
+    // True when a frame painted with this painter is drawn at scale 1 and enlarged.
+    static bool enlargesFramesOn(const QPainter *painter);
 
 private:
-    // Runs draw with the painter shifted by half a pixel where frames need it.
-    void drawFrame(QPainter *painter, const std::function<void()> &draw) const;
+    // Runs draw on painter, or where frames need it on an image at scale 1 that is then enlarged.
+    void drawFrame(QPainter *painter, const QRect &rect, const std::function<void(QPainter *)> &draw) const;
 
-    bool m_aliasedFrames;
-    mutable bool m_shifted = false;   // inside a shifted frame: a nested frame primitive is not shifted again
+    mutable bool m_drawing = false;   // inside a frame: a nested frame primitive is drawn as it is
 };
 
 // Makes FrameStyle the application's style, around the style it has. Call once QApplication exists.
