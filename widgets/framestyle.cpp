@@ -45,6 +45,7 @@ void FrameStyle::drawFrame(QPainter *painter, const QRect &rect,
         QPainter unscaled(&frame);
         unscaled.translate(-rect.topLeft());
         unscaled.setFont(painter->font());
+        unscaled.setLayoutDirection(painter->layoutDirection());
         m_drawing = true;
         draw(&unscaled);
         m_drawing = false;

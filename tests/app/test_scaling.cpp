@@ -19,6 +19,7 @@
 
 #include "connection.h"
 #include "servertest.h"
+#include "session.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -162,6 +163,10 @@ protected:
         installFrameStyle();
         installScreenFit();
     }
+    // Only the session's connection to the sandbox: no database of the test's own, so that the runs at
+    // the different scales can go side by side.
+    void SetUp() override { Session::instance().reset(); }
+    void TearDown() override { Session::instance().reset(); }
 };
 
 TEST_P(ScaledWindow, IsDrawnAsAtScaleOne)
