@@ -1,6 +1,8 @@
 // Tablora: assembles the main window with the handlers of the other folders and runs it.
 #include "mainwindow/frmtablora.h"
+#include "widgets/framestyle.h"
 #include "widgets/qtdialogs.h"
+#include "widgets/screenfit.h"
 
 #ifdef TABLORA_HAVE_SCHEMA
 #include "schema/attach.h"
@@ -72,6 +74,10 @@ int main(int argc, char **argv)
     // The desktop entry and the icon installed with the program (hicolor theme).
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tablora.Tablora"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.tablora.Tablora")));
+    // Frames whole at fractional scale factors (laptops at 125 %, 150 %, 175 %).
+    installFrameStyle();
+    // Windows larger than a small screen at its scale fit its work area.
+    installScreenFit();
 
     QtDialogs dialogs;
     Dialogs::install(&dialogs);

@@ -36,6 +36,12 @@ bool shiftedOnHiddenTab(MorphelProp prop)
     return prop == MorphelProp::Left || prop == MorphelProp::X1 || prop == MorphelProp::X2;
 }
 
+// The size of a control listed in NoResize: never larger than designed.
+bool keptSize(MorphelProp prop)
+{
+    return prop == MorphelProp::Width || prop == MorphelProp::Height;
+}
+
 } // namespace
 
 QString morphelControlKey(const MorphelControl &control)
@@ -190,22 +196,26 @@ void MorphelEngine::setFlags(clsMorphel &rec, const QString &key, const MorphelC
     rec.listsVersion = m_listsVersion;
 }
 
-double MorphelEngine::inverse(MorphelProp prop) const
+double MorphelEngine::inverse(MorphelProp prop, bool noResize) const
 {
     if (!m_hasPrevious)
         return 1.0;
+    double previous = 1.0;
     switch (axisOf(prop)) {
-    case Axis::Horizontal: return 1.0 / m_prevX;
-    case Axis::Vertical: return 1.0 / m_prevY;
-    case Axis::Font: return 1.0 / m_prevF;
+    case Axis::Horizontal: previous = m_prevX; break;
+    case Axis::Vertical: previous = m_prevY; break;
+    case Axis::Font: previous = m_prevF; break;
     }
-    return 1.0;
+    if (noResize && keptSize(prop))
+        previous = std::min(previous, 1.0);
+    return 1.0 / previous;
 }
 
 clsMorphel MorphelEngine::makeRecord(const MorphelControl &control, const MorphelValues &current,
                                      const QString &key, double threshold) const
 {
     clsMorphel rec;
+    setFlags(rec, key, control);
     const bool onTabs = control.containerType() == HiddenTabContainer;
     for (MorphelProp prop : AllProps) {
         if (!current.has(prop))
@@ -213,16 +223,17 @@ clsMorphel MorphelEngine::makeRecord(const MorphelControl &control, const Morphe
         double v = current[prop];
         if (onTabs && shiftedOnHiddenTab(prop) && v <= threshold)
             v += HiddenTabOffset;
-        rec.setBase(prop, v * inverse(prop));
+        rec.setBase(prop, v * inverse(prop, rec.varNoResize));
         rec.setNow(prop, current[prop]);
     }
-    setFlags(rec, key, control);
     return rec;
 }
 
 void MorphelEngine::rebase(const MorphelControl &control, const MorphelValues &current, const QString &key,
                            clsMorphel &rec, double threshold) const
 {
+    // The flag as the previous pass applied it.
+    const bool noResize = rec.varNoResize;
     const bool onTabs = control.containerType() == HiddenTabContainer;
     for (MorphelProp prop : AllProps) {
         if (!current.has(prop) || !rec.nowDiffers(prop, current[prop]))
@@ -230,7 +241,7 @@ void MorphelEngine::rebase(const MorphelControl &control, const MorphelValues &c
         double v = current[prop];
         if (onTabs && shiftedOnHiddenTab(prop) && v <= threshold)
             v += HiddenTabOffset;
-        rec.setBase(prop, v * inverse(prop));
+        rec.setBase(prop, v * inverse(prop, noResize));
     }
     setFlags(rec, key, control);
 }
@@ -256,12 +267,17 @@ void MorphelEngine::apply(MorphelControl &control, const MorphelValues &current,
     };
 
     if (rec.varNoResize) {
-        // Listed in NoResize: the control keeps its size and follows the window with its place only, so
-        // that it neither grows nor ends up on top of the controls around it. A line keeps its length:
-        // its second end point moves with the first.
+        // Listed in NoResize: the control follows the window with its place, and keeps its size as long as
+        // the window is at least as large as designed; in a smaller window (one shrunk to a small screen's
+        // work area) it shrinks with the rest. So it neither grows nor ends up on top of the controls
+        // around it. A line keeps its length: its second end point moves with the first.
         for (MorphelProp prop : {MorphelProp::Left, MorphelProp::Top})
             if (current.has(prop))
                 control.setValue(prop, scaled(prop));
+        if (current.has(MorphelProp::Width))
+            control.setValue(MorphelProp::Width, rec.base(MorphelProp::Width) * std::min(fx, 1.0));
+        if (current.has(MorphelProp::Height))
+            control.setValue(MorphelProp::Height, rec.base(MorphelProp::Height) * std::min(fy, 1.0));
         for (auto [first, second] : {std::pair{MorphelProp::X1, MorphelProp::X2},
                                      std::pair{MorphelProp::Y1, MorphelProp::Y2}}) {
             if (!current.has(first))

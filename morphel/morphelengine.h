@@ -140,7 +140,9 @@ private:
                           double threshold) const;
     void apply(MorphelControl &control, const MorphelValues &current, clsMorphel &rec, double fx,
                double fy, double ff, double threshold) const;
-    double inverse(MorphelProp prop) const;
+    // 1 / the factor the previous pass scaled this property by (for a control listed in NoResize, its
+    // size was scaled by at most 1).
+    double inverse(MorphelProp prop, bool noResize) const;
 
     double m_containerWidth = 0;
     double m_containerHeight = 0;

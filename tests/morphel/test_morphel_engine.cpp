@@ -211,6 +211,16 @@ TEST_F(EngineTest, NoResizeKeepsTheSizeButFollowsWithItsPlace)
     EXPECT_DOUBLE_EQ(kept[P::FontSize], 20);
     EXPECT_DOUBLE_EQ(other[P::Width], 1800);
     EXPECT_TRUE(engine.record("picLogo")->varNoResize);
+
+    // In a window smaller than designed it shrinks with the rest, so it stays clear of its neighbours.
+    ASSERT_TRUE(resizeTo(3000, 6000));
+    EXPECT_DOUBLE_EQ(kept[P::Width], 450);
+    EXPECT_DOUBLE_EQ(kept[P::Height], 600);
+    // Sized by the program there, it keeps that size as its own at the design size and beyond.
+    kept.values[P::Width] = 300;
+    ASSERT_TRUE(resizeTo(12000, 8000));
+    EXPECT_DOUBLE_EQ(kept[P::Width], 600);
+    EXPECT_DOUBLE_EQ(kept[P::Height], 600);
 }
 
 TEST_F(EngineTest, ControlsChangedByTheProgramAreRebased)
