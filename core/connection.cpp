@@ -455,27 +455,13 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
     refuseIfStopped();
     // While the answer is awaited, the statement is the one a stop is meant for (stopper.cpp).
     const bool owned = m_ownerThread.load() != std::thread::id();
-    {
-        std::lock_guard lock(m_ownerMutex);
-        if (!owned) {
-            ++m_ownerGeneration;
-            m_inFlight = true;
-        }
-        m_statement = text;
-    }
-    struct Answered
+    const unsigned long long generation = beginStatement(text, owned);
+    struct Ended
     {
         Connection *c;
         bool owned;
-        ~Answered()
-        {
-            if (owned)
-                return;
-            std::lock_guard lock(c->m_ownerMutex);
-            c->m_inFlight = false;
-            c->m_ownerReleased.notify_all();
-        }
-    } answered{this, owned};
+        ~Ended() { c->endStatement(owned); }
+    } ended{this, owned};
 
     // A TLS read that has to wait asks the TLS library why it stopped, and that answer is spoiled by an
     // error another link left in this thread's queue (a killed link's close leaves one): the wait would
@@ -509,6 +495,7 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
                 fail();
             rs->fetch();
         }
+        failIfKilled(generation, owned);
         return rs;
     }
     if (!dropMoreResults())

@@ -151,6 +151,15 @@ private:
     bool statementRunning(unsigned long long generation) const;
     // Before each statement: waits for an earlier stop, and fails the statement a stop was asked for.
     void refuseIfStopped();
+    // Around each statement: it is the one a stop reaches (its generation; an owner thread's statements
+    // share the owner's) until its answer has come.
+    unsigned long long beginStatement(const QByteArray &text, bool owned);
+    void endStatement(bool owned);
+    // A statement of the main thread that answered with rows fails as interrupted when a stop delivered
+    // its KILL: the server reports the interruption of CHECK, OPTIMIZE or REPAIR TABLE in their rows.
+    // (A statement without rows that was interrupted fails by itself; one that answered OK has done its
+    // work, whatever KILL came after.)
+    void failIfKilled(unsigned long long generation, bool owned);
     Stopper::Found sendKill(unsigned long id, const QByteArray &statement) const;
     ConnectionEndpoint m_peer; // where the link is connected to (Stopper::peerOf)
     mutable std::mutex m_ownerMutex;
@@ -158,6 +167,7 @@ private:
     unsigned long long m_ownerGeneration = 0;
     QByteArray m_statement; // the last statement sent, as the server's process list shows it
     bool m_inFlight = false; // a statement of an unowned link waits for its answer
+    unsigned long long m_killedGeneration = 0; // the last statement a KILL was delivered to
     std::thread m_stopper;
     std::atomic<bool> m_stopperDone{true};
     std::atomic<bool> m_stopNext{false};

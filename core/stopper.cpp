@@ -23,10 +23,18 @@ namespace {
 constexpr unsigned int SiblingTimeoutSeconds = 1;
 constexpr int AfterKillMs = 10000;
 
-// The statement as the server's process list shows it: its first characters, as text.
-QString firstCharacters(const QByteArray &statement, int count)
+// The statement as the server's process list shows it: without the blanks around it and the semicolons at
+// its end (the server keeps it so), its first characters, as text.
+QString shownAs(const QByteArray &statement, int count)
 {
-    const QList<uint> codes = QString::fromUtf8(statement).toUcs4();
+    const QString text = QString::fromUtf8(statement);
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).isSpace())
+        ++begin;
+    while (end > begin && (text.at(end - 1).isSpace() || text.at(end - 1) == QLatin1Char(';')))
+        --end;
+    const QList<uint> codes = text.mid(begin, end - begin).toUcs4();
     return QString::fromUcs4(reinterpret_cast<const char32_t *>(codes.constData()),
                              std::min<qsizetype>(codes.size(), count));
 }
@@ -82,7 +90,7 @@ Found killStatement(MYSQL *sibling, unsigned long id, const QByteArray &statemen
     if (MYSQL_ROW row = mysql_fetch_row(result)) {
         const unsigned long *lengths = mysql_fetch_lengths(result);
         const QString info = row[0] ? QString::fromUtf8(row[0], qsizetype(lengths[0])) : QString();
-        found = !info.isEmpty() && info == firstCharacters(statement, 100) ? Found::Killed : Found::NotRunning;
+        found = !info.isEmpty() && info == shownAs(statement, 100) ? Found::Killed : Found::NotRunning;
     }
     mysql_free_result(result);
     if (found != Found::Killed)
@@ -142,6 +150,8 @@ void Connection::requestStop()
     m_stopper = std::thread([this, generation, id, statement] {
         const Stopper::Found found = sendKill(id, statement);
         std::unique_lock lock(m_ownerMutex);
+        if (found == Stopper::Found::Killed)
+            m_killedGeneration = generation;
         // Delivered: the server ends the statement at once. Not running there: it has just ended, or is
         // about to. Either way its end is awaited for a while before the link is cut.
         if (found != Stopper::Found::Elsewhere)
@@ -163,13 +173,51 @@ void Connection::forgetStop()
     m_stopNext.store(false);
 }
 
+namespace {
+[[noreturn]] void interrupted()
+{
+    throw DbError(ER_QUERY_INTERRUPTED, QStringLiteral("70100"), QStringLiteral("Query execution was interrupted"));
+}
+}
+
 void Connection::refuseIfStopped()
 {
     // A stop waits for the stopper of an earlier statement, so that a late KILL never reaches this one.
     waitForStopper();
     if (m_stopNext.exchange(false))
-        throw DbError(ER_QUERY_INTERRUPTED, QStringLiteral("70100"),
-                      QStringLiteral("Query execution was interrupted"));
+        interrupted();
+}
+
+unsigned long long Connection::beginStatement(const QByteArray &text, bool owned)
+{
+    std::lock_guard lock(m_ownerMutex);
+    if (!owned) {
+        ++m_ownerGeneration;
+        m_inFlight = true;
+    }
+    m_statement = text;
+    return m_ownerGeneration;
+}
+
+void Connection::endStatement(bool owned)
+{
+    if (owned)
+        return;
+    std::lock_guard lock(m_ownerMutex);
+    m_inFlight = false;
+    m_ownerReleased.notify_all();
+}
+
+void Connection::failIfKilled(unsigned long long generation, bool owned)
+{
+    if (owned)
+        return;
+    // The answer is here: a stop on its way learns so, and says whether its KILL was delivered.
+    endStatement(owned);
+    waitForStopper();
+    std::lock_guard lock(m_ownerMutex);
+    if (m_killedGeneration == generation)
+        interrupted();
 }
 
 bool Connection::cancelRunningStatement() const
