@@ -167,7 +167,8 @@ private:
     unsigned long long m_ownerGeneration = 0;
     QByteArray m_statement; // the last statement sent, as the server's process list shows it
     bool m_inFlight = false; // a statement of an unowned link waits for its answer
-    unsigned long long m_killedGeneration = 0; // the last statement a KILL was delivered to
+    unsigned long long m_killedGeneration = 0;   // the last statement a KILL was delivered to
+    unsigned long long m_stoppingGeneration = 0; // the statement the stop under way is for
     std::thread m_stopper;
     std::atomic<bool> m_stopperDone{true};
     std::atomic<bool> m_stopNext{false};

@@ -144,6 +144,7 @@ void Connection::requestStop()
         }
         generation = m_ownerGeneration;
         statement = m_statement;
+        m_stoppingGeneration = generation;
         m_stopperDone.store(false);
     }
     const unsigned long id = threadId();
@@ -182,8 +183,17 @@ namespace {
 
 void Connection::refuseIfStopped()
 {
-    // A stop waits for the stopper of an earlier statement, so that a late KILL never reaches this one.
-    waitForStopper();
+    {
+        std::unique_lock lock(m_ownerMutex);
+        // The owner thread's own stop is under way (it came before the statement went out): not sent.
+        if (!m_stopperDone.load() && m_ownerThread.load() == std::this_thread::get_id()
+            && m_stoppingGeneration == m_ownerGeneration) {
+            lock.unlock();
+            interrupted();
+        }
+        // A stop of an earlier statement is waited for, so that a late KILL never reaches this one.
+        m_ownerReleased.wait(lock, [this] { return m_stopperDone.load(); });
+    }
     if (m_stopNext.exchange(false))
         interrupted();
 }

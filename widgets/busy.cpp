@@ -61,7 +61,7 @@ bool isUserInput(QEvent::Type type)
 
 BusyScope::BusyScope(Session &session, std::function<void()> beforePaint)
     : m_hold(session)
-    , m_pump(std::move(beforePaint))
+    , m_pump(std::move(beforePaint), [] { return filter && filter->takesAllInput(); })
 {
     if (depth++ == 0 && QCoreApplication::instance()) {
         filter = new BusyFilter;
@@ -123,6 +123,11 @@ bool BusyFilter::eventFilter(QObject *watched, QEvent *event)
     if (type == QEvent::ShortcutOverride)
         event->accept(); // taken here, so no shortcut fires either
     return true;
+}
+
+bool BusyFilter::takesAllInput() const
+{
+    return QApplication::activeModalWidget() == m_modalAtStart;
 }
 
 void BusyFilter::holdClose(QWidget *window)

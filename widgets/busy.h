@@ -51,6 +51,10 @@ public:
     // Closes held back while the operation ran, now that it is over.
     void releaseClosesLater();
     void holdClose(QWidget *window);
+    // No dialog of the operation is up: every input event meets this filter, which drops it or takes it
+    // as a request to close, so a statement's wait may let the window system's input through (a click on
+    // a close box reaches the filter then, instead of waiting for the statement).
+    bool takesAllInput() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
