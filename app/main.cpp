@@ -39,10 +39,11 @@ void onTerminate(int)
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-// A desktop session ends its programs with SIGTERM (or SIGHUP): the main window is then closed as if the
-// user closed it, so the settings are saved and the connection closed. The signal only writes a byte;
-// the window is closed from the event loop.
-void closeOnTerminate(QWidget &window)
+// A desktop session ends its programs with SIGTERM (or SIGHUP): the settings are saved at once, a running
+// operation is stopped, and the main window is closed as if the user closed it, so the connection is
+// closed. The signal only writes a byte; the rest is done from the event loop, which also runs while a
+// statement waits.
+void closeOnTerminate(frmTablora &window)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
@@ -50,7 +51,7 @@ void closeOnTerminate(QWidget &window)
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char byte;
         [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-        window.close();
+        window.Terminate();
     });
     struct sigaction action = {};
     action.sa_handler = onTerminate;

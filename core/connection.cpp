@@ -6,6 +6,7 @@
 #include "events.h"
 #include "sqltext.h"
 #include "statementlog.h"
+#include "stopper.h"
 
 #include <QElapsedTimer>
 
@@ -257,13 +258,6 @@ MYSQL *connectHandle(const ConnectionParams &p, QString *error, unsigned int *er
     return nullptr;
 }
 
-// How long the KILL QUERY sibling may take to connect and to be answered, and how long a statement may go
-// on after its KILL was delivered before the link is cut. A killed statement that changed many rows takes
-// a while to roll back, and cutting a link the server still serves ends the user's whole transaction,
-// temporary tables and variables with it: the link is cut after a delivered KILL only when the server
-// has not ended the statement in that long.
-constexpr unsigned int SiblingTimeoutSeconds = 1;
-constexpr int AfterKillMs = 10000;
 }
 
 Connection::Connection(StatementLog *log) : m_log(log) {}
@@ -286,45 +280,6 @@ bool Connection::isOwnedByAnotherThread() const
 {
     const std::thread::id owner = m_ownerThread.load();
     return owner != std::thread::id() && owner != std::this_thread::get_id();
-}
-
-void Connection::joinStopper()
-{
-    if (m_stopper.joinable())
-        m_stopper.join();
-}
-
-void Connection::requestStop()
-{
-    if (!m_mysql || !m_stopperDone.load())
-        return; // nothing runs, or a stop is on its way
-    joinStopper();
-    unsigned long long generation = 0;
-    {
-        std::lock_guard lock(m_ownerMutex);
-        if (m_ownerThread.load() == std::thread::id())
-            return;
-        generation = m_ownerGeneration;
-    }
-    const unsigned long id = threadId();
-    m_stopperDone.store(false);
-    m_stopper = std::thread([this, generation, id] {
-        const bool killed = sendKill(id);
-        std::unique_lock lock(m_ownerMutex);
-        const auto running = [&] {
-            return m_ownerGeneration == generation && m_ownerThread.load() != std::thread::id();
-        };
-        // Delivered: the server ends the statement at once, and its thread releases the connection.
-        if (killed)
-            m_ownerReleased.wait_for(lock, std::chrono::milliseconds(AfterKillMs),
-                                     [&] { return !running(); });
-        if (running()) {
-            // The server cannot be told (link dead or dropping): the owner thread's wait is ended here.
-            m_linkCut.store(true);
-            mariadb_cancel(m_mysql);
-        }
-        m_stopperDone.store(true);
-    });
 }
 
 QString Connection::ConnectionString() const
@@ -425,6 +380,7 @@ void Connection::Open()
     m_mysql = connectHandle(m_params, &error, &number, &sqlState, &m_endpoint);
     if (!m_mysql)
         throw DbError(number, sqlState, error);
+    m_peer = Stopper::peerOf(m_mysql, m_endpoint);
     // Values holding ";", "{", "}" or "=" are written in braces, so the string reads back as it was meant.
     using ConnectionText::value;
     QString expanded;
@@ -520,10 +476,16 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
         && std::find(waitingSockets.begin(), waitingSockets.end(), int(mysql_get_socket(m_mysql)))
                != waitingSockets.end())
         throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"), waitingText());
-    if (m_ownerThread.load() == std::thread::id() && m_stopper.joinable()) {
-        // A stop asked for the statement before: its KILL must not reach this one.
-        joinStopper();
-    }
+    refuseIfStopped();
+    // While the answer is awaited, the statement is the one a stop is meant for (stopper.cpp).
+    const bool owned = m_ownerThread.load() != std::thread::id();
+    const unsigned long long generation = beginStatement(text, owned);
+    struct Ended
+    {
+        Connection *c;
+        bool owned;
+        ~Ended() { c->endStatement(owned); }
+    } ended{this, owned};
 
     // A TLS read that has to wait asks the TLS library why it stopped, and that answer is spoiled by an
     // error another link left in this thread's queue (a killed link's close leaves one): the wait would
@@ -557,6 +519,7 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
                 fail();
             rs->fetch();
         }
+        failIfKilled(generation, owned);
         return rs;
     }
     if (!dropMoreResults())
@@ -602,8 +565,14 @@ st_mysql *Connection::openSibling(unsigned int timeoutSeconds) const
         return nullptr;
     QString error, sqlState;
     unsigned int number = 0;
-    return tryEndpoint(m_params, m_endpoint, QByteArray(), timeoutSeconds, timeoutSeconds, &error, &number,
-                       &sqlState);
+    const bool byName = m_peer.protocol == MYSQL_PROTOCOL_TCP && m_params.tls == TlsMode::Verify;
+    MYSQL *sibling = tryEndpoint(m_params, byName ? m_endpoint : m_peer, QByteArray(), timeoutSeconds,
+                                 timeoutSeconds, &error, &number, &sqlState);
+    if (sibling && byName && !Stopper::sameAddress(Stopper::peerOf(sibling, {}), m_peer)) {
+        mysql_close(sibling);
+        return nullptr;
+    }
+    return sibling;
 }
 
 QString Connection::waitingText()
@@ -615,30 +584,6 @@ QString Connection::busyText()
 {
     return QStringLiteral("ｸｴﾘｰ実行の処理がこの接続を使っています。中断するか、終わるのを待ってから"
                           "実行して下さい。");
-}
-
-bool Connection::cancelRunningStatement() const
-{
-    return sendKill(threadId());
-}
-
-bool Connection::sendKill(unsigned long id) const
-{
-    if (!id || m_linkCut.load())
-        return false;
-    MYSQL *other = openSibling(SiblingTimeoutSeconds);
-    if (!other)
-        return false;
-    const QString kill = QStringLiteral("KILL QUERY %1").arg(id);
-    const quint64 logId = m_log ? m_log->report(kill) : 0;
-    QElapsedTimer timer;
-    timer.start();
-    const QByteArray text = kill.toUtf8();
-    const bool ok = mysql_real_query(other, text.constData(), text.size()) == 0;
-    if (m_log)
-        m_log->finish(logId, {ok ? 0 : -1, ok ? 0 : mysql_errno(other), timer.nsecsElapsed() / 1000});
-    mysql_close(other);
-    return ok;
 }
 
 // --- Recordset -------------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <thread>
 
 struct st_mysql;
+namespace Stopper { enum class Found; }
 class StatementLog;
 
 // Where and as whom to connect, taken apart from a connection string.
@@ -90,17 +91,27 @@ public:
     // The server's version as a number (5.5.0 is 50500); 0 when not connected.
     unsigned long serverVersion() const;
     // Stops the statement running on this connection by sending KILL QUERY over a sibling connection
-    // (openSibling). Waits for the sibling, which gives up after a second. False if it was not delivered.
+    // (openSibling), once the sibling has found it running on the server it reached. Waits for the sibling,
+    // which gives up after a second. False if it was not delivered.
     bool cancelRunningStatement() const;
-    // Stops the statement that the owner thread (setOwnerThread) runs on this connection without waiting
-    // for anything: a thread of its own sends KILL QUERY; when that cannot be delivered, or the statement
-    // still runs a moment after it was, the link itself is cut (its socket shut down) so that the owner
+    // Stops the statement running on this connection without waiting for anything, whichever thread sent
+    // it (the owner thread of setOwnerThread, or the main thread waiting in its event pump): a thread of its
+    // own sends KILL QUERY as cancelRunningStatement does; when that cannot be delivered, or the statement
+    // still runs a while after it was, the link itself is cut (its socket shut down) so that the waiting
     // thread returns at once with an error. After a cut the connection can send nothing more (linkCut()).
+    // Asked between two statements of the main thread, it stops the next one before it is sent. Any
+    // statement sent after a stop waits until its KILL has been sent or given up, so a late KILL never
+    // reaches a later statement.
     void requestStop();
+    // The operation that asked for a stop has ended: a stop still waiting for its next statement is
+    // dropped.
+    void forgetStop();
     bool linkCut() const { return m_linkCut.load(); }
-    // A new connection to exactly the server this one reached (same host and port, or the same socket;
-    // no other way tried), as the same user with the same options, without a default database, giving up
-    // after timeoutSeconds to connect and to read an answer. nullptr when it cannot be had.
+    // A new connection to exactly the server this one reached, as the same user with the same options,
+    // without a default database, giving up after timeoutSeconds to connect and to read an answer: to the
+    // address the link is connected to (Stopper::peerOf), no name resolved again and no other way tried.
+    // Under 検証 the certificate has to name the server as the user wrote it: the name is used, and the
+    // sibling is taken only when it reached that same address. nullptr when it cannot be had.
     st_mysql *openSibling(unsigned int timeoutSeconds) const;
     // While a thread holds the connection (the query window reads a result on a thread of its own), a
     // statement from any other thread is refused with error 2014 instead of being mixed into the
@@ -141,13 +152,33 @@ private:
     std::atomic<std::thread::id> m_ownerThread{};
     ConnectionEndpoint m_endpoint;
 
-    // requestStop: the thread that sends KILL QUERY and may cut the link, and what it waits on.
+    // requestStop (stopper.cpp): the thread that sends KILL QUERY and may cut the link, and what it waits
+    // on. A statement's generation counts each owner thread's hold and each statement of an unowned link.
     void joinStopper();
-    bool sendKill(unsigned long id) const;
-    std::mutex m_ownerMutex;
-    std::condition_variable m_ownerReleased;
+    void waitForStopper() const;
+    bool statementRunning(unsigned long long generation) const;
+    // Before each statement: waits for an earlier stop, and fails the statement a stop was asked for.
+    void refuseIfStopped();
+    // Around each statement: it is the one a stop reaches (its generation; an owner thread's statements
+    // share the owner's) until its answer has come.
+    unsigned long long beginStatement(const QByteArray &text, bool owned);
+    void endStatement(bool owned);
+    // A statement of the main thread that answered with rows fails as interrupted when a stop delivered
+    // its KILL: the server reports the interruption of CHECK, OPTIMIZE or REPAIR TABLE in their rows.
+    // (A statement without rows that was interrupted fails by itself; one that answered OK has done its
+    // work, whatever KILL came after.)
+    void failIfKilled(unsigned long long generation, bool owned);
+    Stopper::Found sendKill(unsigned long id, const QByteArray &statement) const;
+    ConnectionEndpoint m_peer; // where the link is connected to (Stopper::peerOf)
+    mutable std::mutex m_ownerMutex;
+    mutable std::condition_variable m_ownerReleased;
     unsigned long long m_ownerGeneration = 0;
+    QByteArray m_statement; // the last statement sent, as the server's process list shows it
+    bool m_inFlight = false; // a statement of an unowned link waits for its answer
+    unsigned long long m_killedGeneration = 0;   // the last statement a KILL was delivered to
+    unsigned long long m_stoppingGeneration = 0; // the statement the stop under way is for
     std::thread m_stopper;
     std::atomic<bool> m_stopperDone{true};
+    std::atomic<bool> m_stopNext{false};
     std::atomic<bool> m_linkCut{false};
 };

@@ -23,8 +23,9 @@ std::atomic<int> waitingScopes{0};     // changed on the main thread only, read 
 PumpWhileWaiting *innermost = nullptr; // main thread only
 }
 
-PumpWhileWaiting::PumpWhileWaiting(std::function<void()> beforePump)
+PumpWhileWaiting::PumpWhileWaiting(std::function<void()> beforePump, std::function<bool()> allInput)
     : m_beforePump(std::move(beforePump))
+    , m_allInput(std::move(allInput))
     , m_outer(innermost)
 {
     innermost = this;
@@ -50,7 +51,13 @@ void PumpWhileWaiting::pumpNow()
             scope->m_beforePump();
             break;
         }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    bool allInput = false;
+    for (const PumpWhileWaiting *scope = innermost; scope; scope = scope->m_outer)
+        if (scope->m_allInput) {
+            allInput = scope->m_allInput();
+            break;
+        }
+    QCoreApplication::processEvents(allInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }
 
 }

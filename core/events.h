@@ -14,8 +14,10 @@ class PumpWhileWaiting
 {
 public:
     // beforePump, when given, runs before each turn of the events (a window brings its progress display
-    // up to date there); the innermost scope's counts.
-    explicit PumpWhileWaiting(std::function<void()> beforePump = {});
+    // up to date there); the innermost scope's counts. allInput, when given and true, lets the user's input
+    // (a click on a close box included) through to the windows' own filter during the wait too: true while
+    // that filter takes care of every window (no dialog of the operation is up that would need it).
+    explicit PumpWhileWaiting(std::function<void()> beforePump = {}, std::function<bool()> allInput = {});
     ~PumpWhileWaiting();
     PumpWhileWaiting(const PumpWhileWaiting &) = delete;
     PumpWhileWaiting &operator=(const PumpWhileWaiting &) = delete;
@@ -24,11 +26,13 @@ public:
     static bool here();
     // Runs the events while a statement waits: painting, timers and the window system's own events, but
     // no user input (a click on a window's close box included), which waits in the queue for the
-    // statement to end, so no handler of any window runs on top of the one that sent the statement.
+    // statement to end, so no handler of any window runs on top of the one that sent the statement; the
+    // user's input too while allInput says its filter drops it (a close then asks whether to stop).
     static void pumpNow();
 
 private:
     std::function<void()> m_beforePump;
+    std::function<bool()> m_allInput;
     PumpWhileWaiting *m_outer;
 };
 }

@@ -43,24 +43,53 @@ bool Session::OpenConnection()
                 connection->Close();
             connection.reset();
         }
+    } catch (...) {
+        connection.reset();
+    }
+    connection = std::make_unique<Connection>(&log);
+    if (!openFromSettings(*connection))
+        return false;
+    m_openedDatabase = database;
+    return connection->State() == 1;
+}
+
+bool Session::ReopenConnection()
+{
+    if (!connection || connection->State() != 1)
+        return OpenConnection();
+    if (isHeld()) {
         m_lastOpenError.clear();
         m_lastOpenErrorNumber = 0;
-        connection = std::make_unique<Connection>(&log);
-        connection->setConnectionString(BuildConnectionString());
-        connection->setTls(tls, tlsCa);
-        connection->Open();
-        m_openedDatabase = database;
-        return connection->State() == 1;
+        return false;
+    }
+    auto fresh = std::make_unique<Connection>(&log);
+    if (!openFromSettings(*fresh))
+        return false;
+    runConnectionGuards();
+    CloseRecordset();
+    connection->Close();
+    connection = std::move(fresh);
+    m_openedDatabase = database;
+    return true;
+}
+
+bool Session::openFromSettings(Connection &c)
+{
+    m_lastOpenError.clear();
+    m_lastOpenErrorNumber = 0;
+    try {
+        c.setConnectionString(BuildConnectionString());
+        c.setTls(tls, tlsCa);
+        c.Open();
+        return true;
     } catch (const DbError &e) {
         m_lastOpenError = e.description();
         m_lastOpenErrorNumber = e.number();
-        return false;
     } catch (const std::exception &e) {
         m_lastOpenError = describeError(e);
-        return false;
     } catch (...) {
-        return false;
     }
+    return false;
 }
 
 bool Session::CloseConnection()
@@ -75,6 +104,19 @@ bool Session::CloseConnection()
         connection->Close();
     connection.reset();
     return true;
+}
+
+Session::Hold::~Hold()
+{
+    // The last hold ends with its operation: a stop asked for it reaches no later one.
+    if (--m_session.m_holds == 0 && m_session.connection)
+        m_session.connection->forgetStop();
+}
+
+void Session::stopOperation()
+{
+    if (isHeld() && connection && connection->State() == 1)
+        connection->requestStop();
 }
 
 bool Session::isBusyElsewhere() const

@@ -57,6 +57,10 @@ public:
     // is then in lastOpenError(); false without touching the connection while an operation holds it
     // (see Hold).
     bool OpenConnection();
+    // The query window's reopening for a newly chosen database: a new connection is opened first and
+    // takes the place of the open one only when it opened; when it fails the open one stays as it was
+    // (false, the reason in lastOpenError()). Without an open connection, OpenConnection.
+    bool ReopenConnection();
     const QString &lastOpenError() const { return m_lastOpenError; }
     unsigned int lastOpenErrorNumber() const { return m_lastOpenErrorNumber; }
     // Closes the connection. False (and nothing closed) while an operation holds it.
@@ -80,7 +84,7 @@ public:
     {
     public:
         explicit Hold(Session &session) : m_session(session) { ++m_session.m_holds; }
-        ~Hold() { --m_session.m_holds; }
+        ~Hold();
         Hold(const Hold &) = delete;
         Hold &operator=(const Hold &) = delete;
 
@@ -88,6 +92,11 @@ public:
         Session &m_session;
     };
     bool isHeld() const { return m_holds.load() > 0; }
+    // Stops the operation that holds the connection as the query window's 中断 stops a run: the statement
+    // it waits for is ended by KILL QUERY (the link cut when that cannot be delivered or does not end it in
+    // time), or, between two of its statements, its next one fails. The operation then ends through its
+    // own failure path, which says what it did and did not do.
+    void stopOperation();
     // The connection is open and a thread other than the caller's reads a result on it (the query
     // window's run): any statement sent now would be refused.
     bool isBusyElsewhere() const;
@@ -99,6 +108,8 @@ public:
 
 private:
     void runConnectionGuards();
+    // Opens c with the connection string and TLS of the settings; false with the reason recorded.
+    bool openFromSettings(Connection &c);
     std::atomic<int> m_holds{0};
     QString m_openedDatabase;
     QString m_lastOpenError;

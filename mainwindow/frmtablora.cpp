@@ -58,6 +58,8 @@ frmTablora::frmTablora(const QString &settingsFolder, QWidget *parent)
     connect(ui->cmdConnect, &QPushButton::clicked, this, &frmTablora::cmdConnect_Click);
     connect(ui->cmdClose, &QPushButton::clicked, this, &frmTablora::cmdClose_Click);
     connect(ui->cmdEnd, &QPushButton::clicked, this, &frmTablora::cmdEnd_Click);
+    // During an operation 終了 is a request to close, like the window's close box.
+    BusyScope::countAsClose(ui->cmdEnd);
     connect(ui->Command1, &QPushButton::clicked, this, &frmTablora::Command1_Click);
     connect(ui->cmdShowDb, &QPushButton::clicked, this, &frmTablora::cmdShowDb_Click);
     connect(ui->cmdDataGet, &QPushButton::clicked, this, &frmTablora::cmdDataGet_Click);
@@ -261,6 +263,10 @@ void frmTablora::operation(QAbstractButton *button, QObject *context, std::funct
 bool frmTablora::RunOperation(const std::function<void()> &handler)
 {
     Session &session = Session::instance();
+    // Whatever reached here (a click the input filter let through, an accessibility press, a timer): one
+    // operation at a time.
+    if (session.isHeld())
+        return false;
     if (session.isBusyElsewhere()) {
         Message(Connection::busyText(), Dialogs::Icon::Information);
         return false;
@@ -393,6 +399,14 @@ void frmTablora::cmdClose_Click()
 void frmTablora::cmdEnd_Click()
 {
     close();
+}
+
+void frmTablora::Terminate()
+{
+    // The settings first: whatever the operation still reports, they are kept.
+    SettingsStore(m_settingsFolder).Save(Session::instance());
+    Session::instance().stopOperation();
+    BusyScope::closeWhenDone(this);
 }
 
 void frmTablora::Command1_Click()

@@ -76,7 +76,9 @@ public:
     {
         operation(button, owner, std::function<void()>([owner, handler] { (owner->*handler)(); }));
     }
-    // Runs the handler as one operation (what operation() connects). False when it could not start.
+    // Runs the handler as one operation (what operation() connects). False when it could not start: while
+    // another operation runs (nothing nests, whatever path the request took) or the query window's run
+    // holds the connection (a message says so).
     bool RunOperation(const std::function<void()> &handler);
 
     // Called at each step of the progress display, while the operation's window events run (tests click
@@ -98,6 +100,9 @@ public slots:
     void cmdConnect_Click();
     void cmdClose_Click();
     void cmdEnd_Click();
+    // The desktop ends the program (SIGTERM or SIGHUP at logout): the settings are saved at once, a
+    // running operation is stopped as 中断 does, and the window closes when it has ended.
+    void Terminate();
     void Command1_Click();
     void cboDSNList_Click();
     // TLS: the mode list enables the CA chooser for 検証; the chooser picks the CA file.

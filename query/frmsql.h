@@ -100,5 +100,6 @@ private:
     bool m_finishing = false;
     bool m_listsBusy = false; // the variable lists are being changed by the window itself
     int m_guard = 0;
+    QString m_reopenFailedFor; // the database chosen whose reopening failed (asked again when it changes)
     static QPointer<frmSql> s_instance;
 };

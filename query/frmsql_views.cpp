@@ -235,8 +235,22 @@ void frmSql::Form_Activate()
     // window's statements. While an operation of the main window holds it, the session refuses to.
     if (session.connection && session.connection->State() == 1) {
         m_disconnected = false;
-        if (session.database == session.openedDatabase())
+        if (session.database == session.openedDatabase() || session.database == m_reopenFailedFor
+            || session.isHeld())
             return;
+        // A working link is replaced only by one that opened: a database that cannot be reached (dropped
+        // meanwhile, no rights on it) leaves the window with the link it had, and says so once.
+        if (session.ReopenConnection()) {
+            m_reopenFailedFor.clear();
+            return;
+        }
+        m_reopenFailedFor = session.database;
+        const QString text = QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ「%1」で接続し直せなかったため、今までの接続のまま実行します。\r\n%2")
+                                     .arg(session.database, session.lastOpenError());
+        ui->txtError->setText(text);
+        ui->Label1->setToolTip(text);
+        message(text, int(Dialogs::Icon::Critical));
+        return;
     }
     // Opened again only when it was not the main window that disconnected (cmdExec's Tag "False").
     if (!m_disconnected)

@@ -1,5 +1,7 @@
 #include "passwordmask.h"
 
+#include <QList>
+
 #include <array>
 
 namespace {

@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QTest>
 #include <QTemporaryDir>
+#include <QThread>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -222,6 +224,47 @@ TEST_F(ConnectionTest, StreamingReadsAsItGoesAndStopsEarlyWithoutReadingTheRest)
     for (; !all->Eof(); all->MoveNext())
         ++n;
     EXPECT_EQ(n, 1000);
+}
+
+// KILL QUERY reaches only the statement it was sent for, on the server the link is connected to: an idle
+// connection gets none; a running statement is found by a sibling that went to the link's own address
+// (here the relay) and stopped.
+TEST_F(ConnectionTest, AStopKillsOnlyTheStatementItWasSentFor)
+{
+    StatementLog log;
+    StatementRecorder recorder(log);
+    TcpRelay relay(QStringLiteral("127.0.0.1"), server.port.toInt());
+    Connection c(&log);
+    c.setConnectionString(QStringLiteral("driver={MySQL ODBC 3.51 Driver};server=localhost;uid=root;pwd=%1;port=%2")
+                              .arg(server.password)
+                              .arg(relay.port()));
+    c.Open();
+    EXPECT_FALSE(c.cancelRunningStatement());
+    EXPECT_TRUE(recorder.statements().filter(QStringLiteral("KILL")).isEmpty());
+
+    const int before = relay.accepted();
+    const QString sleeping = QStringLiteral("select sleep(30)");
+    QString answer;
+    unsigned int error = 0;
+    std::thread run([&] {
+        c.setOwnerThread(std::this_thread::get_id());
+        try {
+            answer = scalarOf(c, sleeping);
+        } catch (const DbError &e) {
+            error = e.number();
+        }
+        c.setOwnerThread({});
+    });
+    const QString running = QStringLiteral("select count(*) from information_schema.processlist where id = %1 "
+                                           "and info = '%2'").arg(c.threadId()).arg(sleeping);
+    for (int i = 0; i < 500 && scalar(running) != QStringLiteral("1"); ++i)
+        QThread::msleep(20);
+    EXPECT_TRUE(c.cancelRunningStatement());
+    run.join();
+    // Interrupted: SLEEP gives 1, or the statement fails as interrupted.
+    EXPECT_TRUE(answer == QStringLiteral("1") || error == 1317u) << answer.toStdString() << ' ' << error;
+    EXPECT_EQ(relay.accepted(), before + 1);
+    EXPECT_EQ(recorder.statements().filter(QStringLiteral("KILL QUERY %1").arg(c.threadId())).size(), 1);
 }
 
 TEST_F(ConnectionTest, EveryStatementIsReportedBeforeItIsSent)

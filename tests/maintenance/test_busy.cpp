@@ -1,6 +1,8 @@
 // One operation at a time: every long operation of the main window, interrupted at each of its progress
-// steps by what a user may do meanwhile (disconnect, quit, the same button again, another database and
-// table, the query window's activation, a close of the window), runs to its true end exactly once.
+// steps by what a user may do meanwhile (disconnect, quit, the same button again by mouse, keys or a
+// press that passes the input filter, another database and table, the query window's activation and
+// text typed through an input method), runs to its true end exactly once. A second close during an
+// operation asks whether to stop it; the desktop's end stops it without asking.
 #include "windowtest.h"
 
 #include "connection.h"
@@ -12,8 +14,10 @@
 #include "scripteddialogs.h"
 #include "session.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
@@ -40,6 +44,16 @@ void clickEntry(QListWidget *list, const QString &endsWith)
     ADD_FAILURE() << "no entry of " << list->objectName().toStdString() << " ends with "
                   << endsWith.toStdString();
 }
+
+// Text committed by an input method, as Japanese is typed.
+void commitText(QWidget *box, const QString &text)
+{
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+const QString Typed = QString::fromUtf8("漢字");
 }
 
 class BusyTest : public WindowTest
@@ -72,15 +86,17 @@ protected:
             ++steps;
             Ui::frmTablora *ui = window->ui;
             QTest::mouseClick(ui->cmdClose, Qt::LeftButton);
-            QTest::mouseClick(ui->cmdEnd, Qt::LeftButton);
+            if (steps == 1) // one close, held (a second one would ask whether to stop)
+                QTest::mouseClick(ui->cmdEnd, Qt::LeftButton);
             QTest::mouseClick(button, Qt::LeftButton);
             QTest::keyClick(button, Qt::Key_Space);
+            button->click(); // what an accessibility press ends in: no input event for the filter
             clickEntry(ui->lstDb, other);
             clickEntry(ui->lstTables, q("\torders"));
             query->Form_Activate();
             query->ui->txtSql->setPlainText(q("select 1"));
+            commitText(query->ui->txtSql, Typed);
             QTest::mouseClick(query->ui->cmdExec, Qt::LeftButton);
-            window->close();
         };
     }
 
@@ -92,6 +108,7 @@ protected:
         ASSERT_EQ(Session::instance().connection.get(), connection);
         EXPECT_EQ(connection->threadId(), threadId);
         EXPECT_EQ(Session::instance().database, db);
+        EXPECT_FALSE(query->ui->txtSql->toPlainText().contains(Typed));
         EXPECT_EQ(unloaded->count(), 0);
         // The close asked for during the run is carried out now that it is over.
         window->onProgressStep = nullptr;
@@ -226,19 +243,20 @@ TEST_F(BusyTest, ALongStatementLeavesTheWindowRunningAndTheLinkAlone)
         } catch (const DbError &error) {
             secondStatement = error.number();
         }
-        QTest::mouseClick(window->ui->cmdEnd, Qt::LeftButton); // dropped
-        window->close();                                        // held until the operation ends
-        exec(q("UNLOCK TABLES"));                               // another link: allowed
+        QTest::mouseClick(window->ui->cmdEnd, Qt::LeftButton); // a close, held until the operation ends
+        window->close(); // the second: asks whether to stop, and goes on when told no
+        exec(q("UNLOCK TABLES")); // another link: allowed
     });
     poll.start(10);
     ScriptedDialogs dialogs;
-    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    dialogs.answer(Answer::Ok).answer(Answer::No).answer(Answer::Ok);
     window->ui->cmdCheckTable->click();
     poll.stop();
     EXPECT_TRUE(ranDuringTheCheck);
     EXPECT_EQ(shownDuringTheCheck, q("0/6 customers"));
     EXPECT_EQ(secondStatement, 2014u);
-    EXPECT_EQ(dialogs.messages().value(1), q("問題はありませんでした。"));
+    EXPECT_EQ(dialogs.messages().value(1), q("処理中です。処理を中断して閉じますか？"));
+    EXPECT_EQ(dialogs.messages().value(2), q("問題はありませんでした。"));
     EXPECT_EQ(count(q("check table %1.customers ").arg(db)), 1);
     EXPECT_EQ(scalarOf(Session::instance().db(), q("select 7")), q("7")); // the link is in order
     EXPECT_EQ(connection->threadId(), threadId);
@@ -283,4 +301,83 @@ TEST_F(BusyTest, ABackupCutOffSaysWhatItDidNotReach)
                                       "customers, items, order details, order_totals, orders")))
         << messages[1].toStdString();
     EXPECT_TRUE(QFile::exists(work.filePath(q("access_log.sql"))));
+}
+
+// A statement that waits on a lock another session holds (it could wait a day): a second close asks
+// whether to stop; yes ends it with KILL QUERY, the operation says it failed and puts everything back,
+// and the window closes with its settings written.
+TEST_F(BusyTest, ASecondCloseDuringALockWaitAsksAndStopsTheAlter)
+{
+    Session::instance().db().Execute(q("SET SESSION lock_wait_timeout = 60")); // never a hung test
+    const auto before = tableRows(db, q("access_log"));
+    const auto tablesBefore = rows(q("show tables from `%1`").arg(db));
+    chooseTable(q("access_log"));
+    QString edited = window->ui->txtField->toPlainText();
+    edited.replace(q("CREATE TABLE `access_log` ("), q("CREATE TABLE `access_log` (\n  `extra` int DEFAULT NULL,"));
+    window->ui->txtField->setPlainText(edited);
+    const QString ini = settingsDir.filePath(q("Tablora.ini"));
+    QFile::remove(ini);
+    exec(q("LOCK TABLES `%1`.access_log WRITE").arg(db));
+    const QString waiting = q("select count(*) from information_schema.processlist where id = %1 "
+                              "and state like 'Waiting for%lock'").arg(threadId);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (scalar(waiting) != q("1"))
+            return;
+        poll.stop();
+        window->close();                                        // held
+        QTest::mouseClick(window->ui->cmdEnd, Qt::LeftButton); // the second: asks
+    });
+    poll.start(20);
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Yes).answer(Answer::Ok);
+    recorder->clear();
+    window->ui->cmdCreateTable->click();
+    exec(q("UNLOCK TABLES"));
+    ASSERT_EQ(dialogs.shown.size(), 3);
+    EXPECT_EQ(dialogs.shown[1].text, q("処理中です。処理を中断して閉じますか？"));
+    EXPECT_EQ(dialogs.shown[1].title, window->windowTitle());
+    EXPECT_EQ(dialogs.shown[1].buttons, Dialogs::Buttons::YesNo);
+    EXPECT_EQ(dialogs.shown[2].text, q("ﾃｰﾌﾞﾙの変更に失敗しました。"));
+    EXPECT_TRUE(window->ui->txtError->text().contains(q("interrupted"))) << window->ui->txtError->text().toStdString();
+    EXPECT_TRUE(recorder->contains(q("KILL QUERY %1").arg(threadId)));
+    QTRY_COMPARE(unloaded->count(), 1);
+    EXPECT_TRUE(QFile::exists(ini));
+    // The table as it was, and nothing left beside it.
+    EXPECT_EQ(tableRows(db, q("access_log")), before);
+    EXPECT_EQ(rows(q("show tables from `%1`").arg(db)), tablesBefore);
+}
+
+// The desktop ends the program (SIGTERM at logout) while a statement waits on a lock: the settings are
+// written at once, the operation is stopped without a question, and the window closes once it has said
+// how far it got.
+TEST_F(BusyTest, TheDesktopsEndDuringALockWaitSavesAtOnceAndStopsTheOperation)
+{
+    Session::instance().db().Execute(q("SET SESSION lock_wait_timeout = 60")); // never a hung test
+    const QString ini = settingsDir.filePath(q("Tablora.ini"));
+    QFile::remove(ini);
+    exec(q("LOCK TABLES `%1`.customers WRITE").arg(db));
+    const QString waiting = q("select count(*) from information_schema.processlist where id = %1 "
+                              "and state like 'Waiting for%lock'").arg(threadId);
+    bool savedAtOnce = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (scalar(waiting) != q("1"))
+            return;
+        poll.stop();
+        window->Terminate();
+        savedAtOnce = QFile::exists(ini);
+    });
+    poll.start(20);
+    ScriptedDialogs dialogs;
+    dialogs.answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Cancel);
+    window->ui->cmdCheckTable->click();
+    exec(q("UNLOCK TABLES"));
+    EXPECT_TRUE(savedAtOnce);
+    const QStringList messages = dialogs.messages();
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[1].endsWith(q("1/6 件を終えたところで中断しました。\r\n終わっていないもの: "
+                                      "customers, items, order details, order_totals, orders")))
+        << messages[1].toStdString();
+    QTRY_COMPARE(unloaded->count(), 1);
 }

@@ -1,5 +1,6 @@
 // A link that stops passing anything: the query window's stop, its close and the main window's disconnect
-// still come back, with a message, while the run's thread waits for an answer that never comes.
+// still come back, with a message, while the run's thread waits for an answer that never comes. And a
+// stop whose KILL comes late reaches no later statement.
 #include "queryfixture.h"
 
 #include "connection.h"
@@ -100,4 +101,29 @@ TEST_F(DeadLinkTest, TheStopGoesToTheServerItStopsAndNowhereElse)
     EXPECT_EQ(sent.statements().filter(QStringLiteral("KILL QUERY")).size(), 1);
     EXPECT_FALSE(Session::instance().connection->linkCut());
     EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select 8")), QStringLiteral("8"));
+}
+
+TEST_F(DeadLinkTest, ALateStopNeverReachesTheNextRun)
+{
+    // The stop's own connection waits at the relay (the address the link is connected to) while the
+    // statement ends by itself; the run started right after waits for that stop, and is not killed by it.
+    dialogs.answer(Answer::Ok).answer(Answer::Ok);
+    const int before = relay->accepted();
+    relay->setHolding(true);
+    startRun(QStringLiteral("do sleep(0.6)"));
+    window->ui->cmdStop->click();
+    waitForEnd();
+    EXPECT_EQ(dialogs.messages().value(1), Stopped);
+
+    QSignalSpy second(window.get(), &frmSql::runFinished);
+    window->ui->txtSql->setPlainText(QStringLiteral("select sleep(1), 'second'"));
+    window->ui->cmdExec->click();
+    relay->setHolding(false);
+    if (second.isEmpty())
+        ASSERT_TRUE(second.wait(10000)) << "the run did not end";
+    EXPECT_EQ(window->ui->flgrid_Record->TextMatrix(1, 1), QStringLiteral("second"));
+    EXPECT_TRUE(window->ui->txtError->text().isEmpty()) << window->ui->txtError->text().toStdString();
+    EXPECT_EQ(dialogs.messages().size(), 2);
+    EXPECT_EQ(relay->accepted(), before + 1);
+    EXPECT_FALSE(Session::instance().connection->linkCut());
 }

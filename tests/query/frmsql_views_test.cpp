@@ -206,6 +206,21 @@ TEST_F(QueryWindowTest, ActivationOpensALostConnectionAgain)
     Session::instance().db().Execute(QStringLiteral("set @kept = 6"));
     window->Form_Activate();
     EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select @kept")), QStringLiteral("6"));
+
+    // A database that cannot be opened (dropped meanwhile) leaves the working link as it was, and the
+    // window says why, once.
+    Session::instance().database = QStringLiteral("tablora_dropped_meanwhile");
+    dialogs.answer(Dialogs::Answer::Ok);
+    window->Form_Activate();
+    window->Form_Activate();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    const QString said = dialogs.messages().first();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ「tablora_dropped_meanwhile」で接続し直せなかったため、"
+                                               "今までの接続のまま実行します。")))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Unknown database"))) << said.toStdString();
+    EXPECT_EQ(window->ui->txtError->text(), said);
+    EXPECT_EQ(scalarOf(Session::instance().db(), QStringLiteral("select @kept")), QStringLiteral("6"));
 }
 
 TEST(RecordTextView, SelectsAndCopiesAcrossLines)

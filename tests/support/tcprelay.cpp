@@ -84,6 +84,12 @@ TcpRelay::~TcpRelay()
         ::close(fd);
 }
 
+void TcpRelay::setHolding(bool holding)
+{
+    m_holding.store(holding);
+    (void)!::write(m_wake[1], "h", 1); // polls again, with or without the listening socket
+}
+
 QByteArray TcpRelay::clientBytes() const
 {
     std::lock_guard lock(m_mutex);
@@ -116,20 +122,26 @@ void TcpRelay::loop()
     std::vector<Link> links;
     char buffer[65536];
     for (;;) {
-        std::vector<pollfd> fds{{m_wake[0], POLLIN, 0}, {m_listen, POLLIN, 0}};
+        // While holding, the listening socket is not polled: its connections wait in its queue.
+        std::vector<pollfd> fds{{m_wake[0], POLLIN, 0}, {m_holding.load() ? -1 : m_listen, POLLIN, 0}};
         for (const Link &link : links) {
             fds.push_back({link.client, POLLIN, 0});
             fds.push_back({link.server, POLLIN, 0}); // a negative fd is passed over by poll
         }
         if (::poll(fds.data(), fds.size(), -1) < 0)
             continue;
-        if (fds[0].revents)
-            break;
+        if (fds[0].revents) {
+            char what = 'x';
+            if (::read(m_wake[0], &what, 1) != 1 || what == 'x')
+                break;
+            continue;
+        }
         // Only the links polled above have entries in fds; one accepted now is read from the next round.
         const size_t polled = links.size();
         if (fds[1].revents & POLLIN) {
             const int client = ::accept(m_listen, nullptr, nullptr);
             if (client >= 0) {
+                ++m_accepted;
                 const int server = m_dropping.load() ? -1 : connectToServer(m_targetPort);
                 if (server < 0 && !m_dropping.load())
                     ::close(client);

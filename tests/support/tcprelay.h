@@ -12,7 +12,9 @@
 // and ask for the password in clear text (the mysql_clear_password method) in place of the server's own
 // method. And it can go quiet: told to drop, it keeps every connection open but passes nothing more in
 // either direction, and new connections get no answer (a link that dies silently, as when a network
-// drops packets or the server's host is gone).
+// drops packets or the server's host is gone). Told to hold, it leaves new connections waiting before they
+// are taken (the system completes them, and their clients wait for the server's greeting) until released:
+// a connection that comes late.
 struct RelayTampering
 {
     bool hideTls = false;
@@ -33,6 +35,9 @@ public:
     // Every byte the clients sent so far, all connections together.
     QByteArray clientBytes() const;
     void setDropping(bool dropping) { m_dropping.store(dropping); }
+    void setHolding(bool holding);
+    // Connections taken (passed on to the server) so far.
+    int accepted() const { return m_accepted.load(); }
 
 private:
     void loop();
@@ -44,6 +49,8 @@ private:
     int m_targetPort;
     Tampering m_tampering;
     std::atomic<bool> m_dropping{false};
+    std::atomic<bool> m_holding{false};
+    std::atomic<int> m_accepted{0};
     mutable std::mutex m_mutex;
     QByteArray m_clientBytes;
     std::thread m_thread;
