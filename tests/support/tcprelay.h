@@ -12,11 +12,13 @@
 // and ask for the password in clear text (the mysql_clear_password method) in place of the server's own
 // method. And it can go quiet: told to drop, it keeps every connection open but passes nothing more in
 // either direction, and new connections get no answer (a link that dies silently, as when a network
-// drops packets or the server's host is gone).
+// drops packets or the server's host is gone). Given a delay, it holds every byte that long in each
+// direction before passing it on: a server far away (10 ms each way is a 20 ms round trip).
 struct RelayTampering
 {
     bool hideTls = false;
     bool askClearPassword = false;
+    int delayMs = 0;
 };
 
 class TcpRelay
