@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -25,6 +26,16 @@ int connectToServer(int port)
         ::close(fd);
         return -1;
     }
+    return fd;
+}
+
+// Small writes go out at once, as the client's and the server's own do: a held-back write waiting for the
+// acknowledgement of the one before would add a delay of the relay's own to the one asked for.
+int noDelay(int fd)
+{
+    int yes = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     return fd;
 }
 
@@ -160,9 +171,9 @@ void TcpRelay::loop()
         // Only the links polled above have entries in fds; one accepted now is read from the next round.
         const size_t polled = links.size();
         if (fds[1].revents & POLLIN) {
-            const int client = ::accept(m_listen, nullptr, nullptr);
+            const int client = noDelay(::accept(m_listen, nullptr, nullptr));
             if (client >= 0) {
-                const int server = m_dropping.load() ? -1 : connectToServer(m_targetPort);
+                const int server = m_dropping.load() ? -1 : noDelay(connectToServer(m_targetPort));
                 if (server < 0 && !m_dropping.load())
                     ::close(client);
                 else
