@@ -194,7 +194,8 @@ int main(int argc, char **argv)
         const double roundTrip = 2 * delayMs / 1000.0;
         std::printf("far server: a relay holding each direction %d ms (round trip %.0f ms)\n", delayMs,
                     roundTrip * 1000);
-        std::printf("%-36s %10s %10s %7s %8s\n", "click", "direct s", "relay s", "ratio", "target");
+        std::printf("%-36s %10s %10s %7s %11s %8s\n", "click", "direct s", "relay s", "ratio", "round trips",
+                    "target");
         bool ok = true;
         const std::map<QString, double> targets{{QStringLiteral("choose a database of 300 tables"), 1.5},
                                                 {QStringLiteral("choose a database of 10000 tables"), 1.3},
@@ -206,8 +207,9 @@ int main(int argc, char **argv)
             // Clicks without a target of their own may also stay within 10 round trips of the direct time.
             const bool met = f / d <= limit || (target == targets.end() && f - d <= 10 * roundTrip);
             ok = ok && met;
-            std::printf("%-36s %10.3f %10.3f %7.2f %5s%.1f%s\n", qPrintable(click), d, f, f / d, "<= ", limit,
-                        met ? "" : "  MISSED");
+            // The round trips the relay added: what the click waits for the link.
+            std::printf("%-36s %10.3f %10.3f %7.2f %11.1f %5s%.1f%s\n", qPrintable(click), d, f, f / d,
+                        (f - d) / roundTrip, "<= ", limit, met ? "" : "  MISSED");
         }
         return ok ? 0 : 1;
     } catch (const std::exception &e) {
