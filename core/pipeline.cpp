@@ -83,7 +83,7 @@ StatementPipeline::Answer StatementPipeline::receive()
     if (!answer.error) {
         try {
             ERR_clear_error(); // as before a statement: a TLS read that waits must not see another link's error
-            if (mysql_read_query_result(c.m_mysql) != 0)
+            if (!c.m_mysql || mysql_read_query_result(c.m_mysql) != 0) // closed meanwhile: "not open"
                 c.fail();
             answer.rs = c.takeAnswer(false, &affected);
         } catch (const DbError &error) {
