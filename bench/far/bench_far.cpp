@@ -8,6 +8,7 @@
 // 10 round trips of the direct time.
 // Run: bench_far [big] [delay-ms]   The databases are made once and kept (tablora_bench_far_<tables>).
 // Exits 1 when a target is missed.
+#include "benchclients.h"
 #include "benchdialogs.h"
 #include "core/connection.h"
 #include "core/recordset.h"
@@ -22,8 +23,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,28 +49,12 @@ void ensureDatabase(Connection &admin, int tables)
         return;
     admin.Execute(QStringLiteral("drop database if exists ") + database);
     admin.Execute(QStringLiteral("create database ") + database);
-    const SandboxServer &server = SandboxServer::get();
-    const QString client = QFileInfo::exists(QStringLiteral("/usr/bin/mariadb")) ? QStringLiteral("mariadb")
-                                                                                   : QStringLiteral("mysql");
     constexpr int Clients = 4;
-    std::vector<std::unique_ptr<QProcess>> running;
-    for (int c = 0; c < Clients; ++c) {
-        QString script;
-        for (int i = 1 + c; i <= tables; i += Clients)
-            script += QStringLiteral("CREATE TABLE %1.t%2 (id INT PRIMARY KEY, name VARCHAR(40)) "
-                                     "ENGINE=InnoDB;\n").arg(database).arg(i, 5, 10, QChar('0'));
-        auto process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(client, {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"),
-                                QStringLiteral("-P") + server.port, QStringLiteral("-u") + server.user,
-                                QStringLiteral("-p") + server.password});
-        process->waitForStarted();
-        process->write(script.toUtf8());
-        process->closeWriteChannel();
-        running.push_back(std::move(process));
-    }
-    for (auto &process : running)
-        process->waitForFinished(-1);
+    QStringList scripts(Clients);
+    for (int i = 1; i <= tables; ++i)
+        scripts[i % Clients] += QStringLiteral("CREATE TABLE %1.t%2 (id INT PRIMARY KEY, name VARCHAR(40)) "
+                                               "ENGINE=InnoDB;\n").arg(database).arg(i, 5, 10, QChar('0'));
+    runClients(scripts);
 }
 
 double seconds(const QElapsedTimer &t)

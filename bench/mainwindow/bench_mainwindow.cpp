@@ -7,6 +7,7 @@
 //   bench_mainwindow users           the user window over 5,000 accounts: loading, choosing an account
 //   bench_mainwindow all             the three above, each in a process of its own (the default)
 #include "connection.h"
+#include "benchclients.h"
 #include "benchdialogs.h"
 #include "mainwindow/frmtablora.h"
 #include "maintenance/attach.h"
@@ -141,29 +142,6 @@ private:
     QElapsedTimer m_since;
     qint64 m_longest = 0;
 };
-
-// Runs SQL text through the command-line client, several clients side by side: creating a table waits
-// for the disk, so ten thousand of them go faster in parallel.
-void runClients(const QStringList &scripts)
-{
-    const SandboxServer &server = SandboxServer::get();
-    const QString client = QFileInfo::exists(QStringLiteral("/usr/bin/mariadb")) ? QStringLiteral("mariadb")
-                                                                                   : QStringLiteral("mysql");
-    std::vector<std::unique_ptr<QProcess>> running;
-    for (const QString &script : scripts) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(client, {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"),
-                                QStringLiteral("-P") + server.port, QStringLiteral("-u") + server.user,
-                                QStringLiteral("-p") + server.password});
-        process->waitForStarted();
-        process->write(script.toUtf8());
-        process->closeWriteChannel();
-        running.push_back(std::move(process));
-    }
-    for (auto &process : running)
-        process->waitForFinished(-1);
-}
 
 bool keep()
 {
