@@ -10,6 +10,7 @@
 // Exits 1 when a target is missed.
 #include "benchclients.h"
 #include "benchdialogs.h"
+#include "benchwindow.h"
 #include "core/connection.h"
 #include "core/recordset.h"
 #include "core/session.h"
@@ -62,21 +63,11 @@ double seconds(const QElapsedTimer &t)
     return t.nsecsElapsed() / 1e9;
 }
 
-bool choose(QListWidget *list, const QString &text)
-{
-    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-    if (found.isEmpty())
-        return false;
-    list->setCurrentItem(found.first());
-    return true;
-}
-
 using Figures = std::map<QString, double>;
 
 // Every click once, in a main window connected to port; each figure is the best of the last two of three.
 Figures clicks(const QString &port, bool big)
 {
-    const SandboxServer &server = SandboxServer::get();
     BenchDialogs dialogs;
     Dialogs::install(&dialogs);
     QTemporaryDir settings;
@@ -95,17 +86,8 @@ Figures clicks(const QString &port, bool big)
         return seconds(t);
     };
     for (int round = 0; round < 3; ++round) {
-        auto window = std::make_unique<frmTablora>(settings.path());
-        attachMaintenance(*window);
-        window->resize(1000, 700);
-        window->show();
+        auto window = benchWindow(settings.path(), port);
         Ui::frmTablora *ui = window->ui;
-        ui->cboDSNList->setCurrentIndex(0);
-        ui->cboDrivers->setCurrentIndex(ui->cboDrivers->findText(QStringLiteral("MySQL ODBC 3.51 Driver")));
-        ui->txtServer->setText(server.host);
-        ui->txtUser->setText(server.user);
-        ui->txtPass->setText(server.password);
-        ui->txtPort->setText(port);
         QTest::qWait(20);
         keep(QStringLiteral("connect"), round, timed([&] { ui->cmdConnect->click(); }));
         if (!Session::instance().connection || Session::instance().connection->State() != 1)
@@ -113,13 +95,13 @@ Figures clicks(const QString &port, bool big)
         keep(QStringLiteral("list databases"), round, timed([&] { ui->cmdShowDb->click(); }));
         if (big)
             keep(QStringLiteral("choose a database of 10000 tables"), round,
-                 timed([&] { choose(ui->lstDb, databaseOf(10000)); }));
+                 timed([&] { chooseEntry(ui->lstDb, databaseOf(10000)); }));
         keep(QStringLiteral("choose a database of 300 tables"), round,
-             timed([&] { choose(ui->lstDb, databaseOf(300)); }));
+             timed([&] { chooseEntry(ui->lstDb, databaseOf(300)); }));
         if (ui->lstTables->count() != 300)
             throw std::runtime_error("the 300-table database lists " + std::to_string(ui->lstTables->count()));
         keep(QStringLiteral("choose a table"), round,
-             timed([&] { choose(ui->lstTables, QStringLiteral("[TABLE]\tt00150")); }));
+             timed([&] { chooseEntry(ui->lstTables, QStringLiteral("[TABLE]\tt00150")); }));
 
         ui->lblPreTable->setText(QStringLiteral("0")); // all tables of the database
         dialogs.messages.clear();

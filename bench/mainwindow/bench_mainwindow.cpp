@@ -9,6 +9,7 @@
 #include "connection.h"
 #include "benchclients.h"
 #include "benchdialogs.h"
+#include "benchwindow.h"
 #include "mainwindow/frmtablora.h"
 #include "maintenance/attach.h"
 #include "recordset.h"
@@ -81,17 +82,8 @@ struct MainWindowBench
     MainWindowBench()
     {
         Dialogs::install(&dialogs);
-        window = std::make_unique<frmTablora>(settings.path());
-        attachMaintenance(*window);
-        window->resize(1000, 700);
-        window->show();
+        window = benchWindow(settings.path(), server.port);
         Ui::frmTablora *ui = window->ui;
-        ui->cboDSNList->setCurrentIndex(0);
-        ui->cboDrivers->setCurrentIndex(ui->cboDrivers->findText(QStringLiteral("MySQL ODBC 3.51 Driver")));
-        ui->txtServer->setText(server.host);
-        ui->txtUser->setText(server.user);
-        ui->txtPass->setText(server.password);
-        ui->txtPort->setText(server.port);
         ui->cmdConnect->click();
         ui->cmdShowDb->click();
         QTest::qWait(50);
@@ -104,14 +96,7 @@ struct MainWindowBench
     }
     MYSQL *handle() { return Session::instance().connection->handle(); }
 
-    bool choose(QListWidget *list, const QString &text)
-    {
-        const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-        if (found.isEmpty())
-            return false;
-        list->setCurrentItem(found.first());
-        return true;
-    }
+    bool choose(QListWidget *list, const QString &text) { return chooseEntry(list, text); }
 };
 
 // The longest time the window's thread went without serving its events while work ran.
