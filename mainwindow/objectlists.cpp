@@ -80,13 +80,13 @@ void frmTablora::ClearGrids()
         grid->Clear();
 }
 
-void frmTablora::FillGrid(Grid *grid, const QString &sql)
+void frmTablora::FillGrid(Grid *grid, StatementPipeline &answers)
 {
     grid->Clear();
     grid->setRedraw(false);
     std::unique_ptr<Recordset> rs;
     try {
-        rs = Session::instance().db().Execute(sql);
+        rs = answers.next();
         if (rs)
             fillFromRecordset(grid, *rs, palette().color(QPalette::Button));
     } catch (...) {
@@ -288,8 +288,12 @@ void frmTablora::lstTables_Click()
     WaitCursor wait;
     std::unique_ptr<Recordset> rs;
     try {
-        Connection &db = session.db();
-        rs = db.Execute(QStringLiteral("show create table ") + qualified + QLatin1Char(';'));
+        // The three statements go out together: a far server answers them in one round trip.
+        StatementPipeline answers(session.db());
+        answers.add(QStringLiteral("show create table ") + qualified + QLatin1Char(';'));
+        answers.add(QStringLiteral("show full fields from ") + qualified + QLatin1Char(';'));
+        answers.add(QStringLiteral("show index from ") + qualified + QLatin1Char(';'));
+        rs = answers.next();
         if (rs && !rs->Eof()) {
             const QString text = rs->Value(1);
             ui->txtField->setPlainText(text);
@@ -297,8 +301,8 @@ void frmTablora::lstTables_Click()
         }
         closeQuietly(rs);
 
-        FillGrid(ui->flGrid_Field, QStringLiteral("show full fields from ") + qualified + QLatin1Char(';'));
-        FillGrid(ui->flGrid_Index, QStringLiteral("show index from ") + qualified + QLatin1Char(';'));
+        FillGrid(ui->flGrid_Field, answers);
+        FillGrid(ui->flGrid_Index, answers);
     } catch (const std::exception &error) {
         closeQuietly(rs);
         RecordError(describe(error));
