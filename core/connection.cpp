@@ -4,6 +4,7 @@
 #include "connectionstring.h"
 #include "dberror.h"
 #include "events.h"
+#include "pipeline.h"
 #include "sqltext.h"
 #include "statementlog.h"
 #include "stopper.h"
@@ -454,8 +455,7 @@ std::unique_ptr<Recordset> Connection::logged(const QString &sql, const QByteArr
             if (rs->m_eof)
                 rs->finishLog(0);
         } else {
-            const qint64 rows = rs && rs->m_result ? qint64(mysql_num_rows(rs->m_result)) : affected;
-            m_log->finish(logId, {rows, 0, timer.nsecsElapsed() / 1000});
+            m_log->finish(logId, {rowsOf(rs.get(), affected), 0, timer.nsecsElapsed() / 1000});
         }
         return rs;
     } catch (const DbError &error) {
@@ -464,7 +464,22 @@ std::unique_ptr<Recordset> Connection::logged(const QString &sql, const QByteArr
     }
 }
 
+qint64 Connection::rowsOf(const Recordset *rs, qint64 affected)
+{
+    return rs && rs->m_result ? qint64(mysql_num_rows(rs->m_result)) : affected;
+}
+
 std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streaming, qint64 *affected)
+{
+    readyToSend();
+    if (StatementPipeline *pipeline = m_pipeline.load())
+        pipeline->settle();
+    if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
+        fail();
+    return takeAnswer(streaming, affected);
+}
+
+void Connection::readyToSend()
 {
     if (!m_mysql)
         fail();
@@ -491,8 +506,10 @@ std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streamin
     // error another link left in this thread's queue (a killed link's close leaves one): the wait would
     // be taken for a failure of this link. The queue holds nothing of this statement yet.
     ERR_clear_error();
-    if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
-        fail();
+}
+
+std::unique_ptr<Recordset> Connection::takeAnswer(bool streaming, qint64 *affected)
+{
     if (affected && mysql_field_count(m_mysql) == 0)
         *affected = qint64(mysql_affected_rows(m_mysql));
     std::unique_ptr<Recordset> rs;

@@ -16,6 +16,7 @@
 struct st_mysql;
 namespace Stopper { enum class Found; }
 class StatementLog;
+class StatementPipeline;
 
 // Where and as whom to connect, taken apart from a connection string.
 struct ConnectionParams
@@ -133,10 +134,18 @@ public:
 
 private:
     friend class Recordset;
+    friend class StatementPipeline;
     // Reports the statement (sql) and its outcome to the log around run().
     std::unique_ptr<Recordset> logged(const QString &sql, const QByteArray &text, bool streaming);
     // Sends without logging; *affected gets the rows changed by a statement without an answer.
     std::unique_ptr<Recordset> run(const QByteArray &text, bool streaming, qint64 *affected);
+    // Throws when no statement may go out on the link now (another thread holds it, it waits for another
+    // answer); else readies it for one.
+    void readyToSend();
+    // Takes the answer whose first packet the link has read: its rows, or nullptr (then *affected).
+    std::unique_ptr<Recordset> takeAnswer(bool streaming, qint64 *affected);
+    // The rows a statement's outcome reports: those of its buffered answer, else those it changed.
+    static qint64 rowsOf(const Recordset *rs, qint64 affected);
     [[noreturn]] void fail() const;
     // Reads and frees the further results of the last statement (a procedure's CALL brings them), so the
     // link is free for the next one. False at an error among them (then in mysql_errno).
@@ -151,6 +160,10 @@ private:
     QString m_tlsCa;
     std::atomic<std::thread::id> m_ownerThread{};
     ConnectionEndpoint m_endpoint;
+    // The pipeline whose statements go out on this link now: a statement sent meanwhile (by a window
+    // event while its answers are read) first has it read the answers on their way, or it would be
+    // answered with theirs.
+    std::atomic<StatementPipeline *> m_pipeline{nullptr};
 
     // requestStop (stopper.cpp): the thread that sends KILL QUERY and may cut the link, and what it waits
     // on. A statement's generation counts each owner thread's hold and each statement of an unowned link.

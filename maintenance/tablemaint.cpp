@@ -2,6 +2,7 @@
 #include "maintenance/maintenance.h"
 
 #include "core/dberror.h"
+#include "core/pipeline.h"
 #include "core/recordset.h"
 #include "core/session.h"
 #include "core/tablecopy.h"
@@ -179,6 +180,17 @@ void Maintenance::runOperation(Operation operation)
         const QHash<QString, TableCopy::Source> sources = operation == Operation::Copy
             ? TableCopy::Read(db, database, scope == Scope::One ? frmTablora::EntryName(selected) : QString())
             : QHash<QString, TableCopy::Source>();
+        // A check of all tables sends the statements ahead, so a far server is not waited for once per
+        // table; the answers are still read, shown and counted one table at a time. A check changes
+        // nothing, so the statements already on their way when a run stops do no harm. Optimise, repair
+        // and copy change tables: each goes out only when the one before it has succeeded.
+        std::optional<StatementPipeline> ahead;
+        if (operation == Operation::Check && scope == Scope::All) {
+            ahead.emplace(db);
+            for (const QString &entry : entries)
+                if (frmTablora::EntryKind(entry) != QLatin1String("[ERROR]"))
+                    ahead->add(statement(operation, database, frmTablora::EntryName(entry), QDate()));
+        }
         const auto work = [&](const QString &entry) {
             const QString kind = frmTablora::EntryKind(entry);
             if (kind == QLatin1String("[ERROR]"))
@@ -188,7 +200,8 @@ void Maintenance::runOperation(Operation operation)
             // A copy reads the date for each table, so a run over midnight names each copy by its own day;
             // the other operations name no copy and skip the clock (a time zone lookup per table).
             const QDate day = operation != Operation::Copy ? QDate() : clock ? clock() : QDate::currentDate();
-            auto rs = db.Execute(statement(operation, database, name, day, sources.value(name).columns));
+            auto rs = ahead ? ahead->next()
+                            : db.Execute(statement(operation, database, name, day, sources.value(name).columns));
             // A view has no storage to optimise or repair: to those the server only answers that it is
             // not a base table, which is no finding (else every run over a database with views fails).
             const bool storageless = kind == QLatin1String("[VIEW]")

@@ -13,6 +13,7 @@
 
 class QAbstractButton;
 class QRadioButton;
+class StatementPipeline;
 
 // The main window: the connect panel, the database, table and routine lists with their inspectors, the
 // data viewer, and the shell that the schema and maintenance handlers work through (the enabling routine,
@@ -138,7 +139,8 @@ private:
     void ShowLinkSecurity(bool connected);
     // The four grids back to 1 column and 1 row.
     void ClearGrids();
-    void FillGrid(Grid *grid, const QString &sql);
+    // The grid from the next answer of answers: titles, then the rows.
+    void FillGrid(Grid *grid, StatementPipeline &answers);
     void SetTableButtons(bool enabled);
 
     QString m_settingsFolder;

@@ -2,6 +2,7 @@
 #include "mainwindow/frmtablora.h"
 
 #include "core/dberror.h"
+#include "core/pipeline.h"
 #include "core/session.h"
 #include "core/sqltext.h"
 #include "mainwindow/mainlogic.h"
@@ -79,13 +80,13 @@ void frmTablora::ClearGrids()
         grid->Clear();
 }
 
-void frmTablora::FillGrid(Grid *grid, const QString &sql)
+void frmTablora::FillGrid(Grid *grid, StatementPipeline &answers)
 {
     grid->Clear();
     grid->setRedraw(false);
     std::unique_ptr<Recordset> rs;
     try {
-        rs = Session::instance().db().Execute(sql);
+        rs = answers.next();
         if (rs)
             fillFromRecordset(grid, *rs, palette().color(QPalette::Button));
     } catch (...) {
@@ -190,32 +191,43 @@ void frmTablora::lstDb_Click()
         // Tables and views; an object whose definition cannot be read is listed as "[ERROR]".
         session.CloseRecordset();
         session.recordset = db.Execute(QStringLiteral("show tables from ") + quoted + QLatin1Char(';'));
+        QStringList names;
         if (Recordset *rs = session.recordset.get()) {
             const int column = std::max(0, rs->FieldIndex(QStringLiteral("Tables_in_") + database));
-            for (; !rs->Eof(); rs->MoveNext()) {
-                const QString name = rs->Value(column);
-                std::unique_ptr<Recordset> create;
-                QString marker;
-                try {
-                    create = db.Execute(QStringLiteral("show create table ")
-                                        + SqlText::qualified(database, name) + QLatin1Char(';'));
-                    if (create && !create->Eof())
-                        marker = MainLogic::TableMarker(create->FieldName(0));
-                } catch (const std::exception &) {
-                    marker = QStringLiteral("[ERROR]");
-                }
-                if (!marker.isEmpty())
-                    ui->lstTables->addItem(MainLogic::ListEntry(marker, name));
-                closeQuietly(create);
-                paintWhileFilling();
+            for (; !rs->Eof(); rs->MoveNext())
+                names << rs->Value(column);
+        }
+        // Every statement that follows is sent ahead and the answers are read in order: a far server
+        // answers them in about one round trip, however many tables there are.
+        StatementPipeline pipeline(db);
+        for (const QString &name : names)
+            pipeline.add(QStringLiteral("show create table ") + SqlText::qualified(database, name)
+                         + QLatin1Char(';'));
+        pipeline.add(QStringLiteral("show procedure status ;"));
+        pipeline.add(QStringLiteral("show function status"));
+        pipeline.add(QStringLiteral("show table status from ") + quoted + QStringLiteral(" ;"));
+
+        for (const QString &name : names) {
+            std::unique_ptr<Recordset> create;
+            QString marker;
+            try {
+                create = pipeline.next();
+                if (create && !create->Eof())
+                    marker = MainLogic::TableMarker(create->FieldName(0));
+            } catch (const std::exception &) {
+                marker = QStringLiteral("[ERROR]");
             }
+            if (!marker.isEmpty())
+                ui->lstTables->addItem(MainLogic::ListEntry(marker, name));
+            closeQuietly(create);
+            paintWhileFilling();
         }
 
         // Routines of this database only; a server without routines yields none, without a message.
-        const auto listRoutines = [&](const QString &sql, const QString &marker) {
+        const auto listRoutines = [&](const QString &marker) {
             std::unique_ptr<Recordset> rs;
             try {
-                rs = db.Execute(sql);
+                rs = pipeline.next();
                 if (rs) {
                     const int dbColumn = rs->FieldIndex(QStringLiteral("db"));
                     const int nameColumn = rs->FieldIndex(QStringLiteral("Name"));
@@ -228,14 +240,13 @@ void frmTablora::lstDb_Click()
             }
             closeQuietly(rs);
         };
-        listRoutines(QStringLiteral("show procedure status ;"), QStringLiteral("[PROC]"));
-        listRoutines(QStringLiteral("show function status"), QStringLiteral("[FUNC]"));
+        listRoutines(QStringLiteral("[PROC]"));
+        listRoutines(QStringLiteral("[FUNC]"));
 
         // The status grid.
         status->setRedraw(false);
         session.CloseRecordset();
-        session.recordset =
-            db.Execute(QStringLiteral("show table status from ") + quoted + QStringLiteral(" ;"));
+        session.recordset = pipeline.next();
         if (session.recordset)
             fillFromRecordset(status, *session.recordset, palette().color(QPalette::Button));
         session.CloseRecordset();
@@ -277,8 +288,12 @@ void frmTablora::lstTables_Click()
     WaitCursor wait;
     std::unique_ptr<Recordset> rs;
     try {
-        Connection &db = session.db();
-        rs = db.Execute(QStringLiteral("show create table ") + qualified + QLatin1Char(';'));
+        // The three statements go out together: a far server answers them in one round trip.
+        StatementPipeline answers(session.db());
+        answers.add(QStringLiteral("show create table ") + qualified + QLatin1Char(';'));
+        answers.add(QStringLiteral("show full fields from ") + qualified + QLatin1Char(';'));
+        answers.add(QStringLiteral("show index from ") + qualified + QLatin1Char(';'));
+        rs = answers.next();
         if (rs && !rs->Eof()) {
             const QString text = rs->Value(1);
             ui->txtField->setPlainText(text);
@@ -286,8 +301,8 @@ void frmTablora::lstTables_Click()
         }
         closeQuietly(rs);
 
-        FillGrid(ui->flGrid_Field, QStringLiteral("show full fields from ") + qualified + QLatin1Char(';'));
-        FillGrid(ui->flGrid_Index, QStringLiteral("show index from ") + qualified + QLatin1Char(';'));
+        FillGrid(ui->flGrid_Field, answers);
+        FillGrid(ui->flGrid_Index, answers);
     } catch (const std::exception &error) {
         closeQuietly(rs);
         RecordError(describe(error));

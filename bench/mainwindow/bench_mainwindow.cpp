@@ -7,7 +7,9 @@
 //   bench_mainwindow users           the user window over 5,000 accounts: loading, choosing an account
 //   bench_mainwindow all             the three above, each in a process of its own (the default)
 #include "connection.h"
+#include "benchclients.h"
 #include "benchdialogs.h"
+#include "benchwindow.h"
 #include "mainwindow/frmtablora.h"
 #include "maintenance/attach.h"
 #include "recordset.h"
@@ -80,17 +82,8 @@ struct MainWindowBench
     MainWindowBench()
     {
         Dialogs::install(&dialogs);
-        window = std::make_unique<frmTablora>(settings.path());
-        attachMaintenance(*window);
-        window->resize(1000, 700);
-        window->show();
+        window = benchWindow(settings.path(), server.port);
         Ui::frmTablora *ui = window->ui;
-        ui->cboDSNList->setCurrentIndex(0);
-        ui->cboDrivers->setCurrentIndex(ui->cboDrivers->findText(QStringLiteral("MySQL ODBC 3.51 Driver")));
-        ui->txtServer->setText(server.host);
-        ui->txtUser->setText(server.user);
-        ui->txtPass->setText(server.password);
-        ui->txtPort->setText(server.port);
         ui->cmdConnect->click();
         ui->cmdShowDb->click();
         QTest::qWait(50);
@@ -103,14 +96,7 @@ struct MainWindowBench
     }
     MYSQL *handle() { return Session::instance().connection->handle(); }
 
-    bool choose(QListWidget *list, const QString &text)
-    {
-        const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-        if (found.isEmpty())
-            return false;
-        list->setCurrentItem(found.first());
-        return true;
-    }
+    bool choose(QListWidget *list, const QString &text) { return chooseEntry(list, text); }
 };
 
 // The longest time the window's thread went without serving its events while work ran.
@@ -141,29 +127,6 @@ private:
     QElapsedTimer m_since;
     qint64 m_longest = 0;
 };
-
-// Runs SQL text through the command-line client, several clients side by side: creating a table waits
-// for the disk, so ten thousand of them go faster in parallel.
-void runClients(const QStringList &scripts)
-{
-    const SandboxServer &server = SandboxServer::get();
-    const QString client = QFileInfo::exists(QStringLiteral("/usr/bin/mariadb")) ? QStringLiteral("mariadb")
-                                                                                   : QStringLiteral("mysql");
-    std::vector<std::unique_ptr<QProcess>> running;
-    for (const QString &script : scripts) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(client, {QStringLiteral("--no-defaults"), QStringLiteral("-h127.0.0.1"),
-                                QStringLiteral("-P") + server.port, QStringLiteral("-u") + server.user,
-                                QStringLiteral("-p") + server.password});
-        process->waitForStarted();
-        process->write(script.toUtf8());
-        process->closeWriteChannel();
-        running.push_back(std::move(process));
-    }
-    for (auto &process : running)
-        process->waitForFinished(-1);
-}
 
 bool keep()
 {

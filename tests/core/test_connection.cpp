@@ -2,6 +2,7 @@
 #include "authstub.h"
 #include "connection.h"
 #include "dberror.h"
+#include "pipeline.h"
 #include "servertest.h"
 #include "session.h"
 #include "statementlog.h"
@@ -13,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QTest>
 #include <QTemporaryDir>
@@ -277,6 +279,40 @@ TEST_F(ConnectionTest, EveryStatementIsReportedBeforeItIsSent)
     EXPECT_EQ(recorder.statements(),
               (QStringList{QStringLiteral("select 1"), QStringLiteral("select * from nowhere")}));
     EXPECT_EQ(c.escape(QStringLiteral("it's \\")), QStringLiteral("it\\'s \\\\"));
+}
+
+// Statements sent ahead are answered in order; one that fails fails alone; each has its own outcome in
+// the log; a statement sent meanwhile gets its own answer; answers not taken are read at the end.
+TEST_F(ConnectionTest, PipelinedStatementsAreAnsweredInOrderAndFailAlone)
+{
+    StatementLog log;
+    QHash<quint64, QString> texts;
+    QStringList outcomes;
+    log.addEntryObserver([&](quint64 id, const QString &sql) { texts[id] = sql; });
+    log.addOutcomeObserver([&](quint64 id, const StatementOutcome &o) {
+        outcomes << texts[id] + QStringLiteral(": %1").arg(o.error);
+    });
+    Connection c(&log);
+    c.setConnectionString(server.connectionString(db));
+    c.Open();
+    {
+        StatementPipeline pipeline(c);
+        for (const char *sql : {"select 1", "select * from nowhere", "do 0", "select 4", "select 5"})
+            pipeline.add(QString::fromLatin1(sql));
+        EXPECT_EQ(pipeline.next()->Value(0), QStringLiteral("1"));
+        try {
+            pipeline.next();
+            ADD_FAILURE() << "no error";
+        } catch (const DbError &error) {
+            EXPECT_EQ(error.number(), 1146u);
+        }
+        EXPECT_EQ(pipeline.next(), nullptr);
+        EXPECT_EQ(scalarOf(c, QStringLiteral("select 'between'")), QStringLiteral("between"));
+        EXPECT_EQ(pipeline.next()->Value(0), QStringLiteral("4"));
+    }
+    EXPECT_EQ(scalarOf(c, QStringLiteral("select 7")), QStringLiteral("7"));
+    EXPECT_EQ(outcomes, (QStringList{"select 1: 0", "select * from nowhere: 1146", "do 0: 0", "select 4: 0",
+                                     "select 5: 0", "select 'between': 0", "select 7: 0"}));
 }
 
 TEST_F(ConnectionTest, SessionOpensOneConnectionAndReportsFailureAsFalse)

@@ -234,8 +234,8 @@ TEST_F(BusyTest, ALongStatementLeavesTheWindowRunningAndTheLinkAlone)
                      "'check table %2.customers%'").arg(threadId).arg(db)) != q("1"))
             return;
         poll.stop();
-        ranDuringTheCheck = recorder->contains(q("check table %1.customers ").arg(db))
-                            && !recorder->contains(q("check table %1.items ").arg(db));
+        // (the statements after it are on their way: a check sends them ahead)
+        ranDuringTheCheck = recorder->contains(q("check table %1.customers ").arg(db));
         // The window shows the table that waits, after the one before it.
         shownDuringTheCheck = window->ui->lblCnt->text() + q(" ") + window->ui->lblCkTableName->text();
         try {
@@ -266,8 +266,11 @@ TEST_F(BusyTest, ALongStatementLeavesTheWindowRunningAndTheLinkAlone)
 
 // The server ends the program's connection in the middle of a run: the run stops there and says how far
 // it got and what it did not reach, never that it succeeded.
+// The checks go out ahead of their answers: the third table is locked, so the server has not checked it
+// or the ones after it when the connection is ended.
 TEST_F(BusyTest, ACheckOfAllTablesCutOffSaysWhatItDidNotReach)
 {
+    exec(q("LOCK TABLES items WRITE"));
     window->onProgressStep = [this] {
         if (++steps == 3) // the first two tables are done
             exec(q("KILL %1").arg(threadId));
@@ -275,6 +278,7 @@ TEST_F(BusyTest, ACheckOfAllTablesCutOffSaysWhatItDidNotReach)
     ScriptedDialogs dialogs;
     dialogs.answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Cancel);
     window->ui->cmdCheckTable->click();
+    exec(q("UNLOCK TABLES"));
     const QStringList messages = dialogs.messages();
     ASSERT_EQ(messages.size(), 3);
     EXPECT_TRUE(messages[1].endsWith(q("2/6 件を終えたところで中断しました。\r\n終わっていないもの: "

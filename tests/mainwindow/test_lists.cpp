@@ -1,6 +1,7 @@
 #include "windowtest.h"
 
 #include "session.h"
+#include "tcprelay.h"
 #include "widgets/grid.h"
 
 using ObjectLists = WindowTest;
@@ -117,11 +118,22 @@ TEST_F(ObjectLists, AnUnreadableDefinitionIsListedAsErrorAndTheClickGoesOn)
     exec("CREATE USER " + account + " IDENTIFIED BY 'pw'");
     exec("GRANT SELECT ON " + db + ".items TO " + account);
     exec("GRANT SELECT ON " + db + ".order_totals TO " + account);   // without SHOW VIEW
+    exec("GRANT SELECT ON " + db + ".orders TO " + account);
     connectWindow(db.left(20), "pw");
     chooseDatabase();
+    const QStringList direct = items(ui->lstTables);
+    const int statusRows = ui->flGrid_Status->Rows();
+    // The same through a far link, where the statements go out together: the one that fails fails alone.
+    TcpRelay far(server.host, server.port.toInt(), {.delayMs = 5});
+    connectWindow(db.left(20), "pw", server.host, QString::number(far.port()));
+    recorder->clear();
+    chooseDatabase();
     exec("DROP USER " + account);
-    EXPECT_EQ(items(ui->lstTables), (QStringList{"[TABLE]\titems", "[ERROR]\torder_totals"}));
-    EXPECT_EQ(ui->flGrid_Status->Rows(), 3);
+    EXPECT_EQ(direct, (QStringList{"[TABLE]\titems", "[ERROR]\torder_totals", "[TABLE]\torders"}));
+    EXPECT_EQ(statusRows, 4);
+    EXPECT_EQ(items(ui->lstTables), direct);
+    EXPECT_EQ(ui->flGrid_Status->Rows(), statusRows);
+    EXPECT_EQ(recorder->statements().filter("show create table ").size(), 3);
     EXPECT_TRUE(dialogs->shown.isEmpty()) << dialogs->messages().join(";").toStdString();
 }
 

@@ -2,10 +2,14 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <deque>
 #include <stdexcept>
 #include <vector>
 
@@ -22,6 +26,16 @@ int connectToServer(int port)
         ::close(fd);
         return -1;
     }
+    return fd;
+}
+
+// Small writes go out at once, as the client's and the server's own do: a held-back write waiting for the
+// acknowledgement of the one before would add a delay of the relay's own to the one asked for.
+int noDelay(int fd)
+{
+    int yes = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     return fd;
 }
 
@@ -48,13 +62,36 @@ qsizetype wholePacket(const QByteArray &data)
     return data.size() >= size ? size : 0;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Bytes held back by the delay: what goes to one side, and when.
+struct Held
+{
+    Clock::time_point due;
+    int to;
+    QByteArray bytes;
+};
+
 struct Link
 {
     int client;
     int server = -1;      // -1: taken while dropping, never passed on
     bool greeted = false; // the server's greeting has gone to the client
     QByteArray greeting;  // its bytes so far, held until it is whole when it is to be changed
+    std::deque<Held> held; // in the order read; both directions share one delay, so the oldest is due first
 };
+
+// Passes on the held bytes that are due; false when a side has gone.
+bool passDue(Link &link, Clock::time_point now)
+{
+    while (!link.held.empty() && link.held.front().due <= now) {
+        const Held &h = link.held.front();
+        if (!sendAll(h.to, h.bytes.constData(), h.bytes.size()))
+            return false;
+        link.held.pop_front();
+    }
+    return true;
+}
 
 }
 
@@ -124,11 +161,17 @@ void TcpRelay::loop()
     for (;;) {
         // While holding, the listening socket is not polled: its connections wait in its queue.
         std::vector<pollfd> fds{{m_wake[0], POLLIN, 0}, {m_holding.load() ? -1 : m_listen, POLLIN, 0}};
+        int timeout = -1; // until the first held bytes are due
+        const Clock::time_point now = Clock::now();
         for (const Link &link : links) {
             fds.push_back({link.client, POLLIN, 0});
             fds.push_back({link.server, POLLIN, 0}); // a negative fd is passed over by poll
+            if (!link.held.empty()) {
+                const auto wait = std::chrono::ceil<std::chrono::milliseconds>(link.held.front().due - now);
+                timeout = std::max(0, timeout < 0 ? int(wait.count()) : std::min(timeout, int(wait.count())));
+            }
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0)
+        if (::poll(fds.data(), fds.size(), timeout) < 0)
             continue;
         if (fds[0].revents) {
             char what = 'x';
@@ -139,10 +182,10 @@ void TcpRelay::loop()
         // Only the links polled above have entries in fds; one accepted now is read from the next round.
         const size_t polled = links.size();
         if (fds[1].revents & POLLIN) {
-            const int client = ::accept(m_listen, nullptr, nullptr);
+            const int client = noDelay(::accept(m_listen, nullptr, nullptr));
             if (client >= 0) {
                 ++m_accepted;
-                const int server = m_dropping.load() ? -1 : connectToServer(m_targetPort);
+                const int server = m_dropping.load() ? -1 : noDelay(connectToServer(m_targetPort));
                 if (server < 0 && !m_dropping.load())
                     ::close(client);
                 else
@@ -180,9 +223,17 @@ void TcpRelay::loop()
                     link.greeted = true;
                     link.greeting.clear();
                 }
-                if (link.server >= 0 && !sendAll(side == 0 ? link.server : link.client, out.constData(), out.size()))
+                const int to = side == 0 ? link.server : link.client;
+                if (link.server < 0)
+                    continue;
+                if (m_tampering.delayMs > 0)
+                    link.held.push_back({Clock::now() + std::chrono::milliseconds(m_tampering.delayMs), to,
+                                         QByteArray(out.constData(), out.size())});
+                else if (!sendAll(to, out.constData(), out.size()))
                     closed = true;
             }
+            if (!closed && !m_dropping.load() && !passDue(link, Clock::now()))
+                closed = true;
             if (closed) {
                 ::close(link.client);
                 if (link.server >= 0)

@@ -14,11 +14,13 @@
 // either direction, and new connections get no answer (a link that dies silently, as when a network
 // drops packets or the server's host is gone). Told to hold, it leaves new connections waiting before they
 // are taken (the system completes them, and their clients wait for the server's greeting) until released:
-// a connection that comes late.
+// a connection that comes late. Given a delay, it holds every byte that long in each
+// direction before passing it on: a server far away (10 ms each way is a 20 ms round trip).
 struct RelayTampering
 {
     bool hideTls = false;
     bool askClearPassword = false;
+    int delayMs = 0;
 };
 
 class TcpRelay
