@@ -472,11 +472,30 @@ qint64 Connection::rowsOf(const Recordset *rs, qint64 affected)
 std::unique_ptr<Recordset> Connection::run(const QByteArray &text, bool streaming, qint64 *affected)
 {
     readyToSend();
+    // Answers of statements sent ahead are read first (and kept): this statement's answer is its own, and
+    // a stop meant for it does not compare its text with a statement the server still runs.
     if (StatementPipeline *pipeline = m_pipeline.load())
         pipeline->settle();
+    const Awaited awaited(*this, text);
+    // A TLS read that has to wait asks the TLS library why it stopped, and that answer is spoiled by an
+    // error another link left in this thread's queue (a killed link's close leaves one): the wait would
+    // be taken for a failure of this link. The queue holds nothing of this statement yet.
+    ERR_clear_error();
     if (mysql_real_query(m_mysql, text.constData(), text.size()) != 0)
         fail();
-    return takeAnswer(streaming, affected);
+    return takeAnswer(streaming, affected, awaited);
+}
+
+Connection::Awaited::Awaited(Connection &c, const QByteArray &text)
+    : connection(c)
+    , owned(c.m_ownerThread.load() != std::thread::id())
+    , generation(c.beginStatement(text, owned))
+{
+}
+
+Connection::Awaited::~Awaited()
+{
+    connection.endStatement(owned);
 }
 
 void Connection::readyToSend()
@@ -492,23 +511,9 @@ void Connection::readyToSend()
                != waitingSockets.end())
         throw DbError(CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("HY000"), waitingText());
     refuseIfStopped();
-    // While the answer is awaited, the statement is the one a stop is meant for (stopper.cpp).
-    const bool owned = m_ownerThread.load() != std::thread::id();
-    const unsigned long long generation = beginStatement(text, owned);
-    struct Ended
-    {
-        Connection *c;
-        bool owned;
-        ~Ended() { c->endStatement(owned); }
-    } ended{this, owned};
-
-    // A TLS read that has to wait asks the TLS library why it stopped, and that answer is spoiled by an
-    // error another link left in this thread's queue (a killed link's close leaves one): the wait would
-    // be taken for a failure of this link. The queue holds nothing of this statement yet.
-    ERR_clear_error();
 }
 
-std::unique_ptr<Recordset> Connection::takeAnswer(bool streaming, qint64 *affected)
+std::unique_ptr<Recordset> Connection::takeAnswer(bool streaming, qint64 *affected, const Awaited &awaited)
 {
     if (affected && mysql_field_count(m_mysql) == 0)
         *affected = qint64(mysql_affected_rows(m_mysql));
@@ -536,7 +541,7 @@ std::unique_ptr<Recordset> Connection::takeAnswer(bool streaming, qint64 *affect
                 fail();
             rs->fetch();
         }
-        failIfKilled(generation, owned);
+        failIfKilled(awaited.generation, awaited.owned);
         return rs;
     }
     if (!dropMoreResults())

@@ -142,8 +142,19 @@ private:
     // Throws when no statement may go out on the link now (another thread holds it, it waits for another
     // answer); else readies it for one.
     void readyToSend();
+    // While the answer to a statement is awaited, it is the one a stop is meant for (stopper.cpp).
+    struct Awaited
+    {
+        Awaited(Connection &c, const QByteArray &text);
+        ~Awaited();
+        Awaited(const Awaited &) = delete;
+        Awaited &operator=(const Awaited &) = delete;
+        Connection &connection;
+        const bool owned;
+        const unsigned long long generation;
+    };
     // Takes the answer whose first packet the link has read: its rows, or nullptr (then *affected).
-    std::unique_ptr<Recordset> takeAnswer(bool streaming, qint64 *affected);
+    std::unique_ptr<Recordset> takeAnswer(bool streaming, qint64 *affected, const Awaited &awaited);
     // The rows a statement's outcome reports: those of its buffered answer, else those it changed.
     static qint64 rowsOf(const Recordset *rs, qint64 affected);
     [[noreturn]] void fail() const;

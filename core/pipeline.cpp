@@ -55,6 +55,7 @@ void StatementPipeline::fill()
         if (!m_onTheWay.empty() && m_bytesOnTheWay + text.size() > MaxBytesOnTheWay)
             return;
         Sent sent;
+        sent.text = text;
         sent.logId = c.m_log ? c.m_log->report(m_statements.at(m_sent)) : 0;
         sent.timer.start();
         sent.bytes = text.size();
@@ -82,10 +83,15 @@ StatementPipeline::Answer StatementPipeline::receive()
     qint64 affected = -1;
     if (!answer.error) {
         try {
-            ERR_clear_error(); // as before a statement: a TLS read that waits must not see another link's error
-            if (!c.m_mysql || mysql_read_query_result(c.m_mysql) != 0) // closed meanwhile: "not open"
+            if (!c.m_mysql) // closed meanwhile: "not open"
                 c.fail();
-            answer.rs = c.takeAnswer(false, &affected);
+            // The statement whose answer is read is the oldest on its way: the one the server runs now,
+            // or has just run. A stop meanwhile (中断, a second close) sends its KILL for this one.
+            const Connection::Awaited awaited(c, sent.text);
+            ERR_clear_error(); // as before a statement: a TLS read that waits must not see another link's error
+            if (mysql_read_query_result(c.m_mysql) != 0)
+                c.fail();
+            answer.rs = c.takeAnswer(false, &affected, awaited);
         } catch (const DbError &error) {
             answer.error = error;
         }
@@ -110,6 +116,9 @@ std::unique_ptr<Recordset> StatementPipeline::next()
 {
     if (atEnd())
         throw std::logic_error("StatementPipeline::next: no statement left");
+    // A stop asked for between two answers ends the run here, as it would before the next Execute.
+    if (m_thread == std::this_thread::get_id() && m_connection.m_mysql)
+        m_connection.refuseIfStopped();
     fill();
     Answer answer;
     if (!m_read.empty()) {

@@ -52,6 +52,7 @@ private:
     };
     struct Sent
     {
+        QByteArray text;
         quint64 logId = 0;
         QElapsedTimer timer;
         qsizetype bytes = 0;

@@ -29,6 +29,9 @@ public:
     void putBack();
     // The dated copy, qualified (empty when none was made).
     QString asideTable() const { return m_aside; }
+    // A view has no copy: its create statement is what there is to put back.
+    bool isView() const { return m_view; }
+    QString createStatement() const { return m_create; }
 
 private:
     Connection &m_db;

@@ -98,6 +98,12 @@ QString triggersLost(const QString &table, const QStringList &names)
         + QStringLiteral(" は新しい定義に作成できませんでした。ｴﾗｰ欄にその文があります。");
 }
 
+QString notCreated(const QString &table, const QString &database)
+{
+    return QStringLiteral("ﾌｧｲﾙは最後まで実行されましたが、ﾃﾞｰﾀﾍﾞｰｽ ") + database + QStringLiteral(" にﾃｰﾌﾞﾙ ")
+        + table + QStringLiteral(" が作られませんでした。");
+}
+
 QString keptAside(const QString &aside, const QString &description)
 {
     return QStringLiteral("元に戻せませんでした。ﾃﾞｰﾀはﾃｰﾌﾞﾙ ") + aside + QStringLiteral(" に残っています。\r\n")

@@ -49,6 +49,8 @@ QString versionedRestore(const QStringList &tables);
 // not be.
 QString triggersBack(const QString &table, const QStringList &names);
 QString triggersLost(const QString &table, const QStringList &names);
+// A file that went through but did not create its table in the database.
+QString notCreated(const QString &table, const QString &database);
 // A table that could not be put back after its file failed: where its rows are.
 QString keptAside(const QString &aside, const QString &description);
 // A run over several tables or objects that ended early: how many of how many it finished, and the

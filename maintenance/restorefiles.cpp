@@ -104,16 +104,33 @@ QString restoreFile(Connection &db, const QString &database, const QString &path
         } catch (const std::exception &) {
         }
         runSqlFile(db, path, [] { Events::pump(); });
+        // A file that went through without creating its table again (one made for another table or
+        // database) would leave nothing in the table's place: that is its failure, and what was kept
+        // aside comes back.
+        auto there = db.Execute(QStringLiteral("select 1 from information_schema.TABLES where TABLE_SCHEMA = '")
+                                + db.escape(database) + QStringLiteral("' and TABLE_NAME = '") + db.escape(name)
+                                + QStringLiteral("'"));
+        const bool created = there && !there->Eof();
+        closeQuietly(there);
+        if (!created)
+            throw std::runtime_error(Texts::notCreated(name, database).toStdString());
     } catch (const std::exception &error) {
         QString description = describeError(error);
-        for (auto aside = kept.rbegin(); aside != kept.rend(); ++aside) {
-            try {
-                (*aside)->putBack();
-            } catch (const std::exception &undoError) {
-                description += QStringLiteral("\r\n")
-                    + ((*aside)->asideTable().isEmpty()
-                           ? describeError(undoError)
-                           : Texts::keptAside((*aside)->asideTable(), describeError(undoError)));
+        // Tables first: a view can only be created again over the tables it reads. A view that cannot
+        // be put back is shown with its create statement, which is all there is of it.
+        for (const bool views : {false, true}) {
+            for (auto aside = kept.rbegin(); aside != kept.rend(); ++aside) {
+                if ((*aside)->isView() != views)
+                    continue;
+                try {
+                    (*aside)->putBack();
+                } catch (const std::exception &undoError) {
+                    description += QStringLiteral("\r\n")
+                        + (views ? describeError(undoError) + QStringLiteral("\r\n") + (*aside)->createStatement()
+                           : (*aside)->asideTable().isEmpty()
+                               ? describeError(undoError)
+                               : Texts::keptAside((*aside)->asideTable(), describeError(undoError)));
+                }
             }
         }
         throw std::runtime_error(Texts::tableFailed(name, description, true).toStdString());

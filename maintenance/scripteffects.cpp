@@ -373,6 +373,18 @@ Effect effectOf(const QByteArray &statement)
         effect = rename(reader);
     else if (first.value == QLatin1String("ALTER"))
         effect = alter(reader);
+    else {
+        // Statements whose effect is not in their start cannot be judged: a procedure's CALL, dynamic
+        // statements (PREPARE, EXECUTE), a compound block (BEGIN NOT ATOMIC, one behind a label) and a
+        // statement behind WITH can each drop or delete anything.
+        const Token second = reader.peek();
+        const bool block = first.value == QLatin1String("BEGIN") && second.type == Token::Type::Word
+                           && second.value != QLatin1String("WORK");
+        const bool labelled = second.type == Token::Type::Punct && second.value == QLatin1String(":");
+        if (block || labelled || first.value == QLatin1String("CALL") || first.value == QLatin1String("PREPARE")
+            || first.value == QLatin1String("EXECUTE") || first.value == QLatin1String("WITH"))
+            effect = {Effect::Kind::Destroy, first.value, {}, QString()};
+    }
     if (effect.kind == Effect::Kind::Destroy && (effect.objects.isEmpty() || effect.text.isEmpty()))
         effect.text = startOf(text);
     return effect;

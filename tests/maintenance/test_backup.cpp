@@ -779,11 +779,31 @@ TEST_F(ForeignRestore, ADroppedDatabaseOrWhatCannotBeKeptAsideIsRefused)
     refused("DROP TABLE items;\nDROP PROCEDURE IF EXISTS kept_proc;\nDELETE i FROM items i;\n",
             q("ﾌｧｲﾙ「items.sql」はﾃｰﾌﾞﾙ items のほかに、退避できないものを削除・変更します。"
               "復元しません。何も変更していません。\r\nDROP PROCEDURE kept_proc\r\nDELETE i FROM items i"));
+    // What a procedure, a dynamic statement or a block would do is not in its start: not judged, refused.
+    refused("DROP TABLE items;\nCALL kept_proc();\nEXECUTE IMMEDIATE 'DROP TABLE t';\n",
+            q("ﾌｧｲﾙ「items.sql」はﾃｰﾌﾞﾙ items のほかに、退避できないものを削除・変更します。"
+              "復元しません。何も変更していません。\r\nCALL kept_proc()\r\nEXECUTE IMMEDIATE 'DROP TABLE t'"));
     EXPECT_EQ(scalar(q("select count(*) from `%1`.t").arg(other)), q("0"));
     EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
     EXPECT_EQ(
         scalar(q("select count(*) from information_schema.ROUTINES where ROUTINE_SCHEMA = '%1'").arg(db)),
         q("1"));
+}
+
+TEST_F(ForeignRestore, AFileThatDoesNotCreateItsTableFailsAndTheTableComesBack)
+{
+    exec(q("CREATE TABLE notes (n INT)"));
+    exec(q("INSERT INTO notes VALUES (1), (2)"));
+    chooseDatabase();
+    const QString folder = foreign(q("notes.sql"), "CREATE TABLE notes_elsewhere (a INT);\n");
+    ScriptedDialogs dialogs;
+    dialogs.modal(pick(folder, {q("notes.sql")})).answer(Answer::Ok).answer(Answer::Ok).answer(Answer::Ok);
+    window->ui->cmdRestore->click();
+    EXPECT_TRUE(dialogs.messages().last().contains(
+        q("ﾌｧｲﾙは最後まで実行されましたが、ﾃﾞｰﾀﾍﾞｰｽ ") + db + q(" にﾃｰﾌﾞﾙ notes が作られませんでした。")))
+        << dialogs.messages().last().toStdString();
+    EXPECT_EQ(scalar(q("select group_concat(n order by n) from notes")), q("1,2"));
+    EXPECT_EQ(korv(), q("0"));
 }
 
 TEST_F(ForeignRestore, TriggersComeBackAfterADumpWithoutTriggers)
