@@ -147,14 +147,17 @@ void Maintenance::cmdRestore_Click()
                 if (header.table != QString::fromUtf8(commentText(name)))
                     throw std::runtime_error(
                         Texts::otherTable(file, header.table, header.database).toStdString());
-                continue;
             }
+            // The header is two comment lines anyone can write: a file that carries it is read for what
+            // it would destroy too, and one that would touch more than its table is not taken as ours.
             const ScriptSummary summary = summarizeSqlFile(dir.filePath(file), database);
             const ForeignRestore plan = planForeignRestore(db, summary, database, name);
             if (!plan.dropsDatabase.isEmpty())
                 throw std::runtime_error(Texts::dropsDatabase(file, plan.dropsDatabase).toStdString());
             if (!plan.cannotKeep.isEmpty())
                 throw std::runtime_error(Texts::cannotKeepAside(file, name, plan.cannotKeep).toStdString());
+            if (header.own && plan.keptAlso.isEmpty())
+                continue;
             QStringList kept;
             for (const auto &[otherDatabase, other] : plan.keptAlso)
                 kept << SqlText::qualified(otherDatabase, other);

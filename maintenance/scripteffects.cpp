@@ -339,6 +339,17 @@ Effect alter(Reader &reader)
                         : object);
     if (type == QLatin1String("DATABASE") && objects.isEmpty())
         objects << ObjectName{}; // the default database
+    // Swapping a partition with another table (EXCHANGE PARTITION, CONVERT TABLE/PARTITION) changes a
+    // table the statement names further on: not judged.
+    for (Token token = reader.next(); token.type != Token::Type::End; token = reader.next()) {
+        if (token.type != Token::Type::Word)
+            continue;
+        const Token after = reader.peek();
+        if (token.value == QLatin1String("EXCHANGE")
+            || (token.value == QLatin1String("CONVERT") && after.type == Token::Type::Word
+                && (after.value == QLatin1String("TABLE") || after.value == QLatin1String("PARTITION"))))
+            return {Effect::Kind::Destroy, type, {}, QString()};
+    }
     return destroy(QStringLiteral("ALTER"), type, objects);
 }
 
@@ -346,8 +357,10 @@ Effect alter(Reader &reader)
 
 Effect effectOf(const QByteArray &statement)
 {
-    // The start is enough to name what a statement works on.
-    const QString text = QString::fromUtf8(statement.left(65536));
+    // The start is enough to name what a statement works on; a list of names longer than that start
+    // cannot be read whole, so such a statement is not judged.
+    constexpr qsizetype Start = 65536;
+    const QString text = QString::fromUtf8(statement.left(Start));
     Reader reader(text);
     const Token first = reader.next();
     if (first.type != Token::Type::Word)
@@ -385,6 +398,8 @@ Effect effectOf(const QByteArray &statement)
             || first.value == QLatin1String("EXECUTE") || first.value == QLatin1String("WITH"))
             effect = {Effect::Kind::Destroy, first.value, {}, QString()};
     }
+    if (effect.kind == Effect::Kind::Destroy && statement.size() > Start)
+        effect.objects.clear();
     if (effect.kind == Effect::Kind::Destroy && (effect.objects.isEmpty() || effect.text.isEmpty()))
         effect.text = startOf(text);
     return effect;

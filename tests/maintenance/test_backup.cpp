@@ -507,6 +507,20 @@ TEST_F(BackupRestore, AFileNamingAnotherTableIsRefusedBeforeAnythingIsTouched)
                                              "何も変更していません。"));
     EXPECT_TRUE(recorder->statements().isEmpty());
     EXPECT_EQ(tableRows(db, q("customers")), customers);
+
+    // The header is no pass: a file that carries it and would drop a database is refused all the same.
+    QFile own(QDir(folder).filePath(q("customers.sql")));
+    ASSERT_TRUE(own.open(QIODevice::Append));
+    own.write("\nDROP DATABASE IF EXISTS `" + otherDatabase().toUtf8() + "`;\n");
+    own.close();
+    ASSERT_TRUE(
+        QFile::rename(QDir(folder).filePath(q("customers.sql")), QDir(folder).filePath(q("items.sql"))));
+    ScriptedDialogs again;
+    again.modal(pick(folder, {q("items.sql")})).answer(Answer::Ok).answer(Answer::Ok);
+    window->ui->cmdRestore->click();
+    ASSERT_EQ(again.messages().size(), 2);
+    EXPECT_TRUE(again.messages()[1].contains(q("DROP DATABASE"))) << again.messages()[1].toStdString();
+    EXPECT_EQ(scalar(q("select count(*) from items")), q("5"));
 }
 
 TEST_F(BackupRestore, ARestoreKeepsToItsDatabaseWhenAnotherIsClickedMeanwhile)

@@ -275,6 +275,14 @@ TEST(ScriptEffects, WhatAStatementDestroysIsReadAsTheServerReadsIt)
     EXPECT_EQ(shown("DROP DATABASE IF EXISTS shop"), q("DROP DATABASE shop"));
     EXPECT_EQ(objects("DROP DATABASE shop").value(0), q("shop."));
     EXPECT_EQ(ScriptEffects::effectOf("use `other`").objects.value(0).database, q("other"));
+    // A partition swapped with another table, or a name list longer than what is read: not judged.
+    EXPECT_TRUE(objects("ALTER TABLE t EXCHANGE PARTITION p WITH TABLE other").isEmpty());
+    EXPECT_TRUE(objects("ALTER TABLE t CONVERT TABLE other TO PARTITION p VALUES LESS THAN (9)").isEmpty());
+    EXPECT_EQ(objects("ALTER TABLE t CONVERT TO CHARACTER SET utf8mb4"), QStringList{q("t")});
+    QByteArray longList = "DROP TABLE a0";
+    for (int i = 1; longList.size() <= 70000; ++i)
+        longList += ", a" + QByteArray::number(i);
+    EXPECT_TRUE(ScriptEffects::effectOf(longList).objects.isEmpty());
     // Several tables, some maybe by alias only: no names, the statement's start shown.
     const Effect many = ScriptEffects::effectOf("DELETE a FROM items a JOIN orders o ON o.id = a.id");
     EXPECT_EQ(many.kind, Effect::Kind::Destroy);
