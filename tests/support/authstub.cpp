@@ -1,4 +1,5 @@
 #include "authstub.h"
+#include "tcprelay.h"
 
 #include <QCryptographicHash>
 
@@ -111,16 +112,9 @@ AuthStub::AuthStub(Method method, const QByteArray &password, const Tls &tls)
             throw std::runtime_error("the stub cannot load its certificate");
     }
 
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 8) != 0
-        || ::pipe(m_wake) != 0)
-        throw std::runtime_error("the stub cannot listen");
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
+    m_listen = listenOnLoopback(QStringLiteral("127.0.0.1"), 8, &m_port);
+    if (::pipe(m_wake) != 0)
+        throw std::runtime_error("the stub cannot make its wake-up pipe");
     m_thread = std::thread([this] { loop(); });
 }
 

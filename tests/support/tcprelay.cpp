@@ -95,21 +95,32 @@ bool passDue(Link &link, Clock::time_point now)
 
 }
 
+int listenOnLoopback(const QString &address, int backlog, int *port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.toLatin1().constData(), &addr.sin_addr);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0
+        || ::listen(fd, backlog) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error("cannot listen on " + address.toStdString());
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
+
 TcpRelay::TcpRelay(const QString &listenAddress, int targetPort, Tampering tampering)
     : m_targetPort(targetPort), m_tampering(tampering)
 {
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    int yes = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    ::inet_pton(AF_INET, listenAddress.toLatin1().constData(), &addr.sin_addr);
-    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0
-        || ::pipe(m_wake) != 0)
-        throw std::runtime_error("the relay cannot listen on " + listenAddress.toStdString());
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
+    m_listen = listenOnLoopback(listenAddress, 16, &m_port);
+    if (::pipe(m_wake) != 0)
+        throw std::runtime_error("the relay cannot make its wake-up pipe");
     m_thread = std::thread([this] { loop(); });
 }
 

@@ -6,6 +6,10 @@
 #include <mutex>
 #include <thread>
 
+// A socket listening on a loopback address (a port of the system's choice, written to *port), for the
+// test servers on a thread of their own. Throws when it cannot listen.
+int listenOnLoopback(const QString &address, int backlog, int *port);
+
 // A TCP relay on a loopback address in front of the sandbox server, for the tests of how a connection
 // treats the link: it passes every connection through to the server and keeps what the clients sent.
 // It can play the one who sits between client and server: hide the server's TLS support in its greeting,
